@@ -1,0 +1,5 @@
+# Cross-compiles 32-bit Windows binaries with the posix-thread variant of mingw-w64.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(ZUMBREL_WINE_ARCH win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
