@@ -8,7 +8,7 @@ cd "$root"
 
 bash scripts/setup.sh || exit 1
 
-presets=(native win32 win64)
+presets=(native tsan win32 win64)
 jobs=$(nproc)
 passed=0
 failed=0
