@@ -13,7 +13,7 @@ bench:
 build:
 	@bash scripts/setup.sh
 	@for p in win32 win64 native; do \
-	  [ -f build/$$p/CMakeCache.txt ] || cmake --preset $$p >/dev/null || exit 1; \
+	  cmake --preset $$p >/dev/null || exit 1; \
 	  cmake --build --preset $$p -j$$(nproc) || exit 1; \
 	done
 

@@ -4,7 +4,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
-[ -f build/bench/CMakeCache.txt ] || cmake --preset bench >/dev/null
+cmake --preset bench >/dev/null
 cmake --build --preset bench -j"$(nproc)" >/dev/null
 for b in build/bench/bench/*_bench; do
   echo "== $(basename "$b")"
