@@ -1,0 +1,217 @@
+#include "Editor.h"
+
+#include "DemoPlugin.h"
+#include "Patch.h"
+
+#include <windowsx.h>
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+namespace demo {
+
+namespace {
+
+constexpr char kClassName[] = "ZumbrelDemoSynthEditor";
+constexpr int kMargin = 14;
+constexpr int kKeyboardTop = 56;
+constexpr COLORREF kPanel = RGB(32, 36, 42);
+constexpr COLORREF kTitle = RGB(236, 176, 64);
+constexpr COLORREF kLabel = RGB(150, 160, 170);
+constexpr COLORREF kWhiteKey = RGB(244, 244, 240);
+constexpr COLORREF kBlackKey = RGB(24, 24, 28);
+constexpr COLORREF kHeldKey = RGB(236, 150, 40);
+constexpr COLORREF kKeyEdge = RGB(90, 90, 96);
+
+HINSTANCE thisModule()
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&thisModule), &module);
+    return module;
+}
+
+void fill(HDC dc, const RECT& r, COLORREF colour)
+{
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+}
+
+}  // namespace
+
+Editor::Editor(DemoPlugin& owner)
+    : plugin(owner), keyboard(kMargin, kKeyboardTop, kHeight - kKeyboardTop - kMargin)
+{
+}
+
+Editor::~Editor()
+{
+    close();
+}
+
+bool Editor::open(void* parentWindow)
+{
+    if (window.load() || !parentWindow)
+        return window.load() != nullptr;
+    const HINSTANCE module = thisModule();
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = module;
+    wc.hCursor = LoadCursor(nullptr, IDC_HAND);
+    wc.lpszClassName = kClassName;
+    RegisterClassExA(&wc);  // fails harmlessly when another editor of this module registered it
+
+    titleFont = CreateFontA(-22, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Tahoma");
+    labelFont = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Tahoma");
+    // The window procedure records the handle as soon as the window exists.
+    HWND created = CreateWindowExA(0, kClassName, "", WS_CHILD | WS_VISIBLE, 0, 0, kWidth, kHeight,
+                                   static_cast<HWND>(parentWindow), nullptr, module, this);
+    window.store(created);
+    return created != nullptr;
+}
+
+void Editor::close()
+{
+    HWND current = window.exchange(nullptr);
+    if (current)
+        DestroyWindow(current);
+    if (titleFont)
+        DeleteObject(titleFont);
+    if (labelFont)
+        DeleteObject(labelFont);
+    titleFont = labelFont = nullptr;
+    // The class names this module's code: it must not outlive an unloaded library.
+    UnregisterClassA(kClassName, thisModule());
+}
+
+void Editor::idle()
+{
+    HWND current = window.load();
+    if (current && plugin.changes() != paintedChanges.load(std::memory_order_relaxed))
+        InvalidateRect(current, nullptr, FALSE);
+}
+
+LRESULT CALLBACK Editor::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* editor = static_cast<Editor*>(create->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(editor));
+        editor->window.store(hwnd);
+    }
+    auto* self = reinterpret_cast<Editor*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self && message != WM_NCDESTROY)
+        return self->handle(message, wParam, lParam);
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+LRESULT Editor::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND hwnd = window.load();
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        paint(dc);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;  // painting covers everything, through an off-screen image
+    case WM_LBUTTONDOWN:
+        SetCapture(hwnd);
+        pressAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_MOUSEMOVE:
+        if ((wParam & MK_LBUTTON) && GetCapture() == hwnd) {
+            const int note = keyboard.noteAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            if (note != mouseNote)
+                pressAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        }
+        return 0;
+    case WM_LBUTTONUP:
+        releaseMouseNote();
+        ReleaseCapture();
+        return 0;
+    case WM_CAPTURECHANGED:
+        releaseMouseNote();
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+void Editor::pressAt(int x, int y)
+{
+    // Gliding across the keys plays each one in turn.
+    const int note = keyboard.noteAt(x, y);
+    releaseMouseNote();
+    if (note < 0)
+        return;
+    mouseNote = note;
+    plugin.playFromEditor(0x90, note, keyboard.velocityAt(note, y));
+    InvalidateRect(window.load(), nullptr, FALSE);
+}
+
+void Editor::releaseMouseNote()
+{
+    if (mouseNote < 0)
+        return;
+    plugin.playFromEditor(0x80, mouseNote, 64);
+    mouseNote = -1;
+    InvalidateRect(window.load(), nullptr, FALSE);
+}
+
+void Editor::paint(HDC target)
+{
+    paintedChanges.store(plugin.changes(), std::memory_order_relaxed);
+    HDC dc = CreateCompatibleDC(target);
+    HBITMAP image = CreateCompatibleBitmap(target, kWidth, kHeight);
+    HGDIOBJ oldImage = SelectObject(dc, image);
+
+    fill(dc, RECT{0, 0, kWidth, kHeight}, kPanel);
+    SetBkMode(dc, TRANSPARENT);
+    HGDIOBJ oldFont = SelectObject(dc, labelFont);
+    SetTextColor(dc, kLabel);
+    char label[48];
+    std::snprintf(label, sizeof label, "ZUMBREL DEMO SYNTH    program %d of %d", plugin.program() + 1, kPatchCount);
+    TextOutA(dc, kMargin, 8, label, static_cast<int>(std::strlen(label)));
+    SelectObject(dc, titleFont);
+    SetTextColor(dc, kTitle);
+    const char* name = kPatches[plugin.program()].name;
+    TextOutA(dc, kMargin, 24, name, static_cast<int>(std::strlen(name)));
+    SelectObject(dc, oldFont);
+
+    paintKeys(dc);
+    BitBlt(target, 0, 0, kWidth, kHeight, dc, 0, 0, SRCCOPY);
+    SelectObject(dc, oldImage);
+    DeleteObject(image);
+    DeleteDC(dc);
+}
+
+void Editor::paintKeys(HDC dc)
+{
+    HPEN edge = CreatePen(PS_SOLID, 1, kKeyEdge);
+    HGDIOBJ oldPen = SelectObject(dc, edge);
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
+    for (bool black : {false, true}) {
+        for (int note = KeyboardLayout::kFirstNote; note <= KeyboardLayout::kLastNote; ++note) {
+            if (KeyboardLayout::isBlack(note) != black)
+                continue;
+            const KeyRect r = keyboard.rect(note);
+            const bool held = note == mouseNote || plugin.isNoteHeld(note);
+            SetDCBrushColor(dc, held ? kHeldKey : (black ? kBlackKey : kWhiteKey));
+            Rectangle(dc, r.left, r.top, r.right + (black ? 0 : 1), r.bottom);
+        }
+    }
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(edge);
+}
+
+}  // namespace demo
