@@ -14,7 +14,9 @@
 //
 // The consumer never waits: when the producer is in the middle of an add (busy), it retries
 // a few times and otherwise leaves the events for the next block, so nothing is lost or
-// duplicated. Neither side allocates, locks or copies more than the event itself.
+// duplicated. (Only a producer adding without pause, far beyond any MIDI port's rate, can
+// keep the consumer from swapping for many blocks; its events then wait, up to the limits.)
+// Neither side allocates, locks or copies more than the event itself.
 //
 // Limits per list: 4,000 short events, and system-exclusive events only while the shared
 // count of both kinds is below 1,000; system-exclusive bytes are copied into the list's own

@@ -374,14 +374,18 @@ void CVstPlugin::RenderPiece(float** inputs, float** outputs, std::int32_t offse
 
     HandEventsOver(frames);
 
-    if (replacing) {
+    // Load made sure the plug-in's preferred entry exists; asked for the other one, which a
+    // plug-in may leave null, the existing one serves.
+    if (replacing && m_effect->processReplacing != nullptr) {
         m_effect->processReplacing(m_effect, m_inputs, m_outputs, frames);
-    } else {
+    } else if (m_effect->process != nullptr) {
         // The accumulating entry adds to what the buffers hold: start every block from
         // silence, or the previous block would sound again.
         for (std::int32_t j = 0; j < m_numOutputs; ++j)
             std::memset(m_outputs[j], 0, bytes);
         m_effect->process(m_effect, m_inputs, m_outputs, frames);
+    } else {
+        m_effect->processReplacing(m_effect, m_inputs, m_outputs, frames);
     }
 
     for (std::int32_t c = 0; c < std::min(outputChannels, kStreamOutputs); ++c) {
