@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -193,4 +194,34 @@ TEST(VstPluginRender, ProcessAnswersTheFramesAndSkipsTheOutputStage)
     EXPECT_EQ(plugin.ProcessReplacing(block.Inputs(), block.Outputs(), kFrames), kFrames);
     EXPECT_EQ(block.Out(0)[0], 1.5f);
     EXPECT_EQ(plugin.Process(block.Inputs(), block.Outputs(), 0), 0);
+}
+
+TEST(VstPluginRender, LoadAndUnloadWhileTheAudioThreadRenders)
+{
+    constexpr int kCycles = 40;
+    CVstPlugin plugin;
+    std::atomic<bool> done{false};
+    std::atomic<int> blocks{0};
+    std::thread audio([&] {
+        StreamBlock block(2, 2, kFrames, 0.5f);
+        while (!done.load()) {
+            block.Render(&plugin);
+            plugin.AddMidiEvent(0x90, 60, 100, 44100.0f, 1);
+            blocks.fetch_add(1);
+            // The plug-in's 0.5 scaled, or silence while nothing is loaded; never garbage.
+            const float v = block.Out(0)[0];
+            EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << v;
+            block.Out(0).assign(kFrames, 0.0f);
+        }
+    });
+    for (int i = 0; i < kCycles; ++i) {
+        ASSERT_TRUE(plugin.Load(ProbePath(i % 2 == 0 ? "default" : "no_replacing").c_str()));
+        const int start = blocks.load();
+        while (blocks.load() - start < 2)
+            std::this_thread::yield();
+        plugin.Unload();
+    }
+    done.store(true);
+    audio.join();
+    EXPECT_FALSE(plugin.IsLoaded());
 }
