@@ -40,10 +40,9 @@ std::int32_t DeltaFrames(std::uint32_t base, std::uint32_t timestamp, float rate
 
 CVstEventList::CVstEventList()
 {
-    for (auto& list : m_lists) {
+    // Value-initialised: every count, record and pointer slot starts at zero.
+    for (auto& list : m_lists)
         list = std::make_unique<List>();
-        std::memset(list.get(), 0, sizeof(List));
-    }
 }
 
 CVstEventList::~CVstEventList() = default;

@@ -74,7 +74,8 @@ bool CVstPlugin::IsUsable(const AEffect* effect)
 bool CVstPlugin::Load(const char* path)
 {
     Unload();
-    if (path == nullptr)
+    // An empty name would give the POSIX loader the program itself.
+    if (path == nullptr || *path == '\0')
         return false;
     PluginModule library = OpenPluginLibrary(path);
     if (library == nullptr)
@@ -262,7 +263,10 @@ VstIntPtr CVstPlugin::GetProgramNameIndexed(char* name, std::int32_t category, s
 
 std::int32_t CVstPlugin::SetTempo(float beatsPerMinute)
 {
-    m_timeInfo.tempo = static_cast<double>(beatsPerMinute);
+    // The plug-in may read the record on the audio thread at any moment: store the eight
+    // bytes in one piece, so it never sees half of the old value and half of the new.
+    double tempo = static_cast<double>(beatsPerMinute);
+    __atomic_store(&m_timeInfo.tempo, &tempo, __ATOMIC_RELAXED);
     return 0;
 }
 
