@@ -66,9 +66,8 @@ bool CVstPlugin::IsUsable(const AEffect* effect)
     if (effect->numInputs < 0 || effect->numInputs > kMaxChannels || effect->numOutputs < 0
         || effect->numOutputs > kMaxChannels)
         return false;
-    // The entry the render path will call must exist.
-    const bool replacing = (effect->flags & effFlagsCanReplacing) != 0;
-    return replacing ? effect->processReplacing != nullptr : effect->process != nullptr;
+    // Something to render with; when the flags point at a missing entry, the other serves.
+    return effect->processReplacing != nullptr || effect->process != nullptr;
 }
 
 bool CVstPlugin::Load(const char* path)
