@@ -6,7 +6,7 @@ cd "$root"
 bash scripts/setup.sh
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j"$(nproc)" >/dev/null
-for b in build/bench/bench/*_bench; do
+for b in build/bench/bench/*/*_bench; do
   echo "== $(basename "$b")"
   "$b" --benchmark_min_time=0.2 --benchmark_color=false
 done

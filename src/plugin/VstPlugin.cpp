@@ -1,0 +1,427 @@
+#include "plugin/VstPlugin.h"
+
+#include "audio/RenderCallback.h"
+#include "plugin/OutputStage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+#include <type_traits>
+
+static_assert(std::is_same<decltype(&CVstPlugin::RenderCallback), ::RenderCallback>::value,
+              "CVstPlugin::RenderCallback is the stream's render callback");
+
+namespace {
+
+constexpr double kReportedSampleRate = 44100.0;
+constexpr double kDefaultTempo = 120.0;
+constexpr std::int32_t kTimeSignatureBeats = 4;
+constexpr std::int32_t kTimeSignatureNoteValue = 4;
+constexpr std::int32_t kSmpteFrameRate = 1;
+// Room offered to the plug-in for a program name: more than it should ever write.
+constexpr std::size_t kNameScratchBytes = 1024;
+
+void InitialTimeInfo(VstTimeInfo& info)
+{
+    std::memset(&info, 0, sizeof info);
+    info.sampleRate = kReportedSampleRate;
+    info.tempo = kDefaultTempo;
+    info.timeSigNumerator = kTimeSignatureBeats;
+    info.timeSigDenominator = kTimeSignatureNoteValue;
+    info.smpteFrameRate = kSmpteFrameRate;
+}
+
+}  // namespace
+
+class CVstPlugin::RenderScope {
+public:
+    explicit RenderScope(std::atomic<std::int32_t>& renders) : m_renders(renders)
+    {
+        m_renders.fetch_add(1);
+    }
+    ~RenderScope() { m_renders.fetch_sub(1); }
+    RenderScope(const RenderScope&) = delete;
+    RenderScope& operator=(const RenderScope&) = delete;
+
+private:
+    std::atomic<std::int32_t>& m_renders;
+};
+
+CVstPlugin::CVstPlugin()
+{
+    InitialTimeInfo(m_timeInfo);
+}
+
+CVstPlugin::~CVstPlugin()
+{
+    Unload();
+}
+
+// ---- Loading --------------------------------------------------------------------------------
+
+bool CVstPlugin::IsUsable(const AEffect* effect)
+{
+    if (effect == nullptr || effect->magic != kEffectMagic || effect->dispatcher == nullptr)
+        return false;
+    if (effect->numInputs < 0 || effect->numInputs > kMaxChannels || effect->numOutputs < 0
+        || effect->numOutputs > kMaxChannels)
+        return false;
+    // Something to render with; when the flags point at a missing entry, the other serves.
+    return effect->processReplacing != nullptr || effect->process != nullptr;
+}
+
+bool CVstPlugin::Load(const char* path)
+{
+    Unload();
+    // An empty name would give the POSIX loader the program itself.
+    if (path == nullptr || *path == '\0')
+        return false;
+    PluginModule library = OpenPluginLibrary(path);
+    if (library == nullptr)
+        return false;
+    VstPluginEntry entry = FindPluginEntry(library, "VSTPluginMain");
+    if (entry == nullptr)
+        entry = FindPluginEntry(library, "main");
+    AEffect* effect = entry != nullptr ? entry(&CVstPlugin::HostCallback) : nullptr;
+    if (!IsUsable(effect)) {
+        // A record with the right magic was created by the plug-in: let it destroy itself.
+        if (effect != nullptr && effect->magic == kEffectMagic && effect->dispatcher != nullptr)
+            effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+        ClosePluginLibrary(library);
+        return false;
+    }
+    m_library = library;
+    m_entry = entry;
+    m_effect = effect;
+    CopyProperties(*effect);
+    effect->user = this;
+    AllocateBuffers();
+    m_loaded.store(1);
+    return true;
+}
+
+void CVstPlugin::CopyProperties(const AEffect& effect)
+{
+    m_numPrograms = effect.numPrograms;
+    m_numParams = effect.numParams;
+    m_declaredInputs = effect.numInputs;
+    m_numInputs = std::min(effect.numInputs, kMaxStreamInputs);
+    m_numOutputs = effect.numOutputs;
+    m_uniqueID = effect.uniqueID;
+    m_version = effect.version;
+    const auto bit = [&effect](std::int32_t flag) {
+        return static_cast<std::uint8_t>((effect.flags & flag) != 0);
+    };
+    m_hasEditor = bit(effFlagsHasEditor);
+    m_hasClip = bit(effFlagsHasClip);
+    m_hasVu = bit(effFlagsHasVu);
+    m_canMono = bit(effFlagsCanMono);
+    m_canReplacing = bit(effFlagsCanReplacing);
+    m_programChunks = bit(effFlagsProgramChunks);
+    m_isSynth = bit(effFlagsIsSynth);
+}
+
+void CVstPlugin::ClearProperties()
+{
+    m_numPrograms = m_numParams = m_numInputs = m_numOutputs = 0;
+    m_uniqueID = m_version = m_declaredInputs = 0;
+    m_hasEditor = m_hasClip = m_hasVu = m_canMono = 0;
+    m_canReplacing = m_programChunks = m_isSynth = 0;
+}
+
+void CVstPlugin::AllocateBuffers()
+{
+    // One zeroed buffer per stream input and per output, and one of silence for the declared
+    // inputs beyond the stream's: a plug-in reads every input it declares.
+    const std::int32_t buffers = m_numInputs + m_numOutputs + 1;
+    m_bufferStore.assign(static_cast<std::size_t>(buffers) * kBufferFrames, 0.0f);
+    float* next = m_bufferStore.data();
+    for (std::int32_t i = 0; i < m_numInputs; ++i, next += kBufferFrames)
+        m_inputs[i] = next;
+    for (std::int32_t i = 0; i < m_numOutputs; ++i, next += kBufferFrames)
+        m_outputs[i] = next;
+    m_silence = next;
+    for (std::int32_t i = m_numInputs; i < m_declaredInputs; ++i)
+        m_inputs[i] = m_silence;
+}
+
+void CVstPlugin::ReleaseBuffers()
+{
+    std::fill(std::begin(m_inputs), std::end(m_inputs), nullptr);
+    std::fill(std::begin(m_outputs), std::end(m_outputs), nullptr);
+    m_silence = nullptr;
+    std::vector<float>().swap(m_bufferStore);
+}
+
+void CVstPlugin::Unload()
+{
+    if (m_loaded.load() == 0)
+        return;
+    // From here no render enters the plug-in; wait for one already inside to leave.
+    m_loaded.store(0);
+    while (m_renders.load() != 0)
+        std::this_thread::yield();
+    // The closing sequence every plug-in expects before its library goes away.
+    if (m_editorOpen)
+        Dispatch(effEditClose);
+    if (m_mainsOn)
+        Dispatch(effMainsChanged, 0, 0);
+    Dispatch(effClose);
+    m_editorOpen = m_mainsOn = false;
+    m_effect = nullptr;
+    m_entry = nullptr;
+    ReleaseBuffers();
+    ClearProperties();
+    ClosePluginLibrary(m_library);
+    m_library = nullptr;
+}
+
+// ---- Dispatcher calls -----------------------------------------------------------------------
+
+VstIntPtr CVstPlugin::Dispatch(std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr,
+                               float opt)
+{
+    AEffect* effect = m_effect;
+    return effect != nullptr ? effect->dispatcher(effect, opcode, index, value, ptr, opt) : 0;
+}
+
+VstIntPtr CVstPlugin::Open()
+{
+    return Dispatch(effOpen);
+}
+
+VstIntPtr CVstPlugin::SetSampleRate(float rate)
+{
+    return Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+}
+
+VstIntPtr CVstPlugin::SetBlockSize(std::int32_t frames)
+{
+    return Dispatch(effSetBlockSize, 0, frames);
+}
+
+VstIntPtr CVstPlugin::MainsChanged(std::int32_t on)
+{
+    const auto value = static_cast<std::uint8_t>(on);
+    if (m_effect != nullptr)
+        m_mainsOn = value != 0;
+    return Dispatch(effMainsChanged, 0, value);
+}
+
+VstIntPtr CVstPlugin::EditOpen(void* window)
+{
+    if (m_effect != nullptr)
+        m_editorOpen = true;
+    return Dispatch(effEditOpen, 0, 0, window);
+}
+
+VstIntPtr CVstPlugin::EditGetRect(ERect** rect)
+{
+    return Dispatch(effEditGetRect, 0, 0, rect);
+}
+
+VstIntPtr CVstPlugin::EditIdle()
+{
+    return Dispatch(effEditIdle);
+}
+
+VstIntPtr CVstPlugin::SetProgram(std::int32_t program)
+{
+    return Dispatch(effSetProgram, 0, program);
+}
+
+namespace {
+
+// The name the plug-in wrote into `scratch`, cut to fit and always terminated.
+void CopyName(char* name, const char* scratch)
+{
+    const std::size_t length = strnlen(scratch, kVstProgramNameBytes - 1);
+    std::memcpy(name, scratch, length);
+    name[length] = '\0';
+}
+
+}  // namespace
+
+VstIntPtr CVstPlugin::GetProgramName(char* name)
+{
+    char scratch[kNameScratchBytes] = {};
+    const VstIntPtr result = Dispatch(effGetProgramName, 0, 0, scratch);
+    if (name != nullptr)
+        CopyName(name, scratch);
+    return result;
+}
+
+VstIntPtr CVstPlugin::GetProgramNameIndexed(char* name, std::int32_t category, std::int32_t index)
+{
+    char scratch[kNameScratchBytes] = {};
+    const VstIntPtr result = Dispatch(effGetProgramNameIndexed, index, category, scratch);
+    if (name != nullptr)
+        CopyName(name, scratch);
+    return result;
+}
+
+std::int32_t CVstPlugin::SetTempo(float beatsPerMinute)
+{
+    // The plug-in may read the record on the audio thread at any moment: store the eight
+    // bytes in one piece, so it never sees half of the old value and half of the new.
+    double tempo = static_cast<double>(beatsPerMinute);
+    __atomic_store(&m_timeInfo.tempo, &tempo, __ATOMIC_RELAXED);
+    return 0;
+}
+
+// ---- Host callback --------------------------------------------------------------------------
+
+VstIntPtr VST_CALL CVstPlugin::HostCallback(AEffect* effect, std::int32_t opcode, std::int32_t,
+                                            VstIntPtr, void*, float)
+{
+    switch (opcode) {
+    case audioMasterVersion:
+        return kHostVstVersion;
+    case audioMasterIdle:
+        return 1;
+    case audioMasterGetTime:
+        // Asked during the entry call the record carries no host object yet: answer 0.
+        if (effect == nullptr || effect->user == nullptr)
+            return 0;
+        return reinterpret_cast<VstIntPtr>(&static_cast<CVstPlugin*>(effect->user)->m_timeInfo);
+    default:
+        return 0;
+    }
+}
+
+// ---- Events ---------------------------------------------------------------------------------
+
+std::uint32_t CVstPlugin::AddMidiEvent(std::uint8_t status, std::uint8_t data1,
+                                       std::uint8_t data2, float rate, std::uint32_t timestamp)
+{
+    if (m_loaded.load() == 0)
+        return 0;
+    return m_events.AddMidiEvent(status, data1, data2, rate, timestamp).count;
+}
+
+void CVstPlugin::AddSysExEvent(const void* data, std::int32_t length, float rate,
+                               std::uint32_t timestamp)
+{
+    if (m_loaded.load() != 0)
+        m_events.AddSysExEvent(data, length, rate, timestamp);
+}
+
+bool CVstPlugin::SendEvents(std::int32_t frames)
+{
+    RenderScope scope(m_renders);
+    return HandEventsOver(frames);
+}
+
+bool CVstPlugin::HandEventsOver(std::int32_t frames)
+{
+    // A plug-in that is no synth is never given events: its list fills up and later events
+    // are dropped.
+    if (m_loaded.load() == 0 || m_isSynth == 0)
+        return false;
+    VstEventsBlock* events = m_events.HandOver(frames);
+    if (events == nullptr)
+        return false;
+    Dispatch(effProcessEvents, 0, 0, events);
+    return true;
+}
+
+// ---- Rendering ------------------------------------------------------------------------------
+
+std::int32_t CVstPlugin::Process(float** inputs, float** outputs, std::int32_t frames,
+                                 std::int32_t inputChannels, std::int32_t outputChannels)
+{
+    RenderScope scope(m_renders);
+    return Render(inputs, outputs, frames, inputChannels, outputChannels, false);
+}
+
+std::int32_t CVstPlugin::ProcessReplacing(float** inputs, float** outputs, std::int32_t frames,
+                                          std::int32_t inputChannels,
+                                          std::int32_t outputChannels)
+{
+    RenderScope scope(m_renders);
+    return Render(inputs, outputs, frames, inputChannels, outputChannels, true);
+}
+
+std::int32_t CVstPlugin::Render(float** inputs, float** outputs, std::int32_t frames,
+                                std::int32_t inputChannels, std::int32_t outputChannels,
+                                bool replacing)
+{
+    if (m_loaded.load() == 0 || frames <= 0)
+        return 0;
+    if (inputs == nullptr)
+        inputChannels = 0;
+    if (outputs == nullptr)
+        outputChannels = 0;
+    // The plug-in's buffers hold kBufferFrames: a longer block is rendered piece by piece.
+    for (std::int32_t offset = 0; offset < frames; offset += kBufferFrames) {
+        const std::int32_t piece = std::min(kBufferFrames, frames - offset);
+        RenderPiece(inputs, outputs, offset, piece, inputChannels, outputChannels, replacing);
+    }
+    return frames;
+}
+
+void CVstPlugin::RenderPiece(float** inputs, float** outputs, std::int32_t offset,
+                             std::int32_t frames, std::int32_t inputChannels,
+                             std::int32_t outputChannels, bool replacing)
+{
+    const auto bytes = static_cast<std::size_t>(frames) * sizeof(float);
+    for (std::int32_t j = 0; j < m_numInputs; ++j) {
+        const bool present = j < inputChannels && inputs[j] != nullptr;
+        if (present)
+            std::memcpy(m_inputs[j], inputs[j] + offset, bytes);
+        else
+            std::memset(m_inputs[j], 0, bytes);
+    }
+    if (m_declaredInputs > m_numInputs)
+        std::memset(m_silence, 0, bytes);  // in case the plug-in wrote into it
+
+    HandEventsOver(frames);
+
+    // Load made sure the plug-in's preferred entry exists; asked for the other one, which a
+    // plug-in may leave null, the existing one serves.
+    if (replacing && m_effect->processReplacing != nullptr) {
+        m_effect->processReplacing(m_effect, m_inputs, m_outputs, frames);
+    } else if (m_effect->process != nullptr) {
+        // The accumulating entry adds to what the buffers hold: start every block from
+        // silence, or the previous block would sound again.
+        for (std::int32_t j = 0; j < m_numOutputs; ++j)
+            std::memset(m_outputs[j], 0, bytes);
+        m_effect->process(m_effect, m_inputs, m_outputs, frames);
+    } else {
+        m_effect->processReplacing(m_effect, m_inputs, m_outputs, frames);
+    }
+
+    for (std::int32_t c = 0; c < std::min(outputChannels, kStreamOutputs); ++c) {
+        if (outputs[c] == nullptr)
+            continue;
+        // A mono plug-in feeds both channels; one without outputs gives silence.
+        if (m_numOutputs == 0)
+            std::memset(outputs[c] + offset, 0, bytes);
+        else
+            std::memcpy(outputs[c] + offset, m_outputs[std::min(c, m_numOutputs - 1)], bytes);
+    }
+}
+
+std::int32_t CVstPlugin::RenderCallback(float** inputs, float** outputs,
+                                        std::int32_t inputChannels, std::int32_t outputChannels,
+                                        std::int32_t frames, std::int32_t, void* owner)
+{
+    auto* self = static_cast<CVstPlugin*>(owner);
+    if (self == nullptr || frames <= 0)
+        return 0;
+    {
+        RenderScope scope(self->m_renders);
+        if (self->m_loaded.load() != 0) {
+            self->Render(inputs, outputs, frames, inputChannels, outputChannels,
+                         self->m_canReplacing != 0);
+            self->EditIdle();
+        }
+    }
+    if (outputs == nullptr)
+        return 0;
+    for (std::int32_t c = 0; c < std::min(outputChannels, kStreamOutputs); ++c) {
+        if (outputs[c] != nullptr)
+            ScaleAndLimit(outputs[c], frames);
+    }
+    return 0;
+}

@@ -1,0 +1,159 @@
+#pragma once
+// CVstPlugin: the one object through which the program reaches the instrument plug-in. It
+// loads the library, validates and copies the effect record, owns the plug-in's audio buffers,
+// the event list and the time information record, and wraps every plug-in call.
+//
+// Threads. The user-interface thread loads, unloads and makes the dispatcher calls; the MIDI
+// input thread adds events; the audio thread renders (RenderCallback, Process,
+// ProcessReplacing, SendEvents, EditIdle). No lock is taken: the loaded flag guards the plug-in
+// and the event list hands over lock-free (plugin/EventList.h). Unload waits, on its own
+// thread, until a render that is already running has left the plug-in, so the audio thread
+// never meets a released library; the audio thread itself never waits.
+
+#include "plugin/EventList.h"
+#include "plugin/PluginLibrary.h"
+#include "plugin/VstInterface.h"
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+class CVstPlugin {
+public:
+    // Frames each plug-in buffer holds; longer blocks are rendered in pieces of this size.
+    static constexpr std::int32_t kBufferFrames = 24000;
+    // Slots of the input and output buffer tables; a plug-in declaring more is refused.
+    static constexpr std::int32_t kMaxChannels = 32;
+    // Inputs fed from the audio stream; further declared inputs read silence.
+    static constexpr std::int32_t kMaxStreamInputs = 2;
+    // Outputs that reach the audio stream; further outputs are rendered and not used.
+    static constexpr std::int32_t kStreamOutputs = 2;
+
+    CVstPlugin();
+    virtual ~CVstPlugin();
+    CVstPlugin(const CVstPlugin&) = delete;
+    CVstPlugin& operator=(const CVstPlugin&) = delete;
+
+    // Loads the library at `path` and creates its effect; true when a valid plug-in is loaded.
+    // Whatever was loaded before is unloaded first.
+    bool Load(const char* path);
+    // Closes the editor if it is open, switches the plug-in off, closes the effect and
+    // releases the library. Nothing happens when nothing is loaded.
+    void Unload();
+    bool IsLoaded() const { return m_loaded.load() != 0; }
+
+    // Dispatcher calls. Each answers the plug-in's result, or 0 when nothing is loaded.
+    VstIntPtr Open();
+    VstIntPtr SetSampleRate(float rate);
+    VstIntPtr SetBlockSize(std::int32_t frames);
+    VstIntPtr MainsChanged(std::int32_t on);
+    VstIntPtr EditOpen(void* window);  // the native handle of the host window
+    VstIntPtr EditGetRect(ERect** rect);
+    VstIntPtr EditIdle();
+    VstIntPtr SetProgram(std::int32_t program);
+    // `name` must hold kVstProgramNameBytes; it is always terminated, even when the plug-in
+    // writes nothing or forgets the terminator.
+    VstIntPtr GetProgramName(char* name);
+    VstIntPtr GetProgramNameIndexed(char* name, std::int32_t category, std::int32_t index);
+    // Stores the tempo reported to the plug-in through the time information. Answers 0.
+    std::int32_t SetTempo(float beatsPerMinute);
+
+    // Event list (MIDI input thread). Dropped while nothing is loaded or the list is full.
+    // AddMidiEvent answers the number of events queued for the next block.
+    std::uint32_t AddMidiEvent(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
+                               float rate, std::uint32_t timestamp);
+    void AddSysExEvent(const void* data, std::int32_t length, float rate,
+                       std::uint32_t timestamp);
+    // Hands the queued events to a synth plug-in for a block of `frames` frames (effProcessEvents),
+    // every deltaFrames clamped to that block; true when it did.
+    bool SendEvents(std::int32_t frames);
+
+    // Renders one block through the accumulating or the replacing entry: copies the stream's
+    // inputs in, hands over the events, renders and copies the first two outputs back
+    // (a single plug-in output feeds both channels). Channels the stream lacks (or null
+    // arrays) are skipped. Answers the frames rendered, or 0 when nothing is loaded.
+    std::int32_t Process(float** inputs, float** outputs, std::int32_t frames,
+                         std::int32_t inputChannels = kMaxStreamInputs,
+                         std::int32_t outputChannels = kStreamOutputs);
+    std::int32_t ProcessReplacing(float** inputs, float** outputs, std::int32_t frames,
+                                  std::int32_t inputChannels = kMaxStreamInputs,
+                                  std::int32_t outputChannels = kStreamOutputs);
+
+    // The stream's per-block callback (audio/RenderCallback.h); `owner` is the CVstPlugin.
+    // Renders through the plug-in's preferred entry, gives the editor its idle call, then
+    // scales and limits output channels 0 and 1 (plugin/OutputStage.h). Answers 0.
+    static std::int32_t RenderCallback(float** inputs, float** outputs,
+                                       std::int32_t inputChannels, std::int32_t outputChannels,
+                                       std::int32_t frames, std::int32_t blockPosition,
+                                       void* owner);
+
+    // The host side of the plug-in contract: version 2, idle 1, the time information record
+    // once the effect carries its host object, 0 for everything else.
+    static VstIntPtr VST_CALL HostCallback(AEffect* effect, std::int32_t opcode,
+                                           std::int32_t index, VstIntPtr value, void* ptr,
+                                           float opt);
+
+    // Properties copied from the effect record at load (0 when nothing is loaded).
+    std::int32_t NumPrograms() const { return m_numPrograms; }
+    std::int32_t NumParams() const { return m_numParams; }
+    std::int32_t NumInputs() const { return m_numInputs; }  // at most kMaxStreamInputs
+    std::int32_t NumOutputs() const { return m_numOutputs; }
+    std::int32_t UniqueID() const { return m_uniqueID; }
+    std::int32_t Version() const { return m_version; }
+    bool HasEditor() const { return m_hasEditor != 0; }
+    bool HasClip() const { return m_hasClip != 0; }
+    bool HasVu() const { return m_hasVu != 0; }
+    bool CanMono() const { return m_canMono != 0; }
+    bool CanReplacing() const { return m_canReplacing != 0; }
+    bool ProgramChunks() const { return m_programChunks != 0; }
+    bool IsSynth() const { return m_isSynth != 0; }
+
+    AEffect* Effect() const { return m_effect; }
+    const VstTimeInfo& TimeInfo() const { return m_timeInfo; }
+
+private:
+    // Counts a render in progress for as long as it lives (see Unload).
+    class RenderScope;
+
+    static bool IsUsable(const AEffect* effect);
+    void CopyProperties(const AEffect& effect);
+    void ClearProperties();
+    void AllocateBuffers();
+    void ReleaseBuffers();
+    VstIntPtr Dispatch(std::int32_t opcode, std::int32_t index = 0, VstIntPtr value = 0,
+                       void* ptr = nullptr, float opt = 0.0f);
+    bool HandEventsOver(std::int32_t frames);
+    std::int32_t Render(float** inputs, float** outputs, std::int32_t frames,
+                        std::int32_t inputChannels, std::int32_t outputChannels, bool replacing);
+    void RenderPiece(float** inputs, float** outputs, std::int32_t offset, std::int32_t frames,
+                     std::int32_t inputChannels, std::int32_t outputChannels, bool replacing);
+
+    std::int32_t m_numPrograms = 0;
+    std::int32_t m_numParams = 0;
+    std::int32_t m_numInputs = 0;
+    std::int32_t m_numOutputs = 0;
+    std::int32_t m_uniqueID = 0;
+    std::int32_t m_version = 0;
+    std::uint8_t m_hasEditor = 0;
+    std::uint8_t m_hasClip = 0;
+    std::uint8_t m_hasVu = 0;
+    std::uint8_t m_canMono = 0;
+    std::uint8_t m_canReplacing = 0;
+    std::uint8_t m_programChunks = 0;
+    std::uint8_t m_isSynth = 0;
+    std::atomic<std::int32_t> m_loaded{0};
+    VstPluginEntry m_entry = nullptr;
+    PluginModule m_library = nullptr;
+    AEffect* m_effect = nullptr;
+    CVstEventList m_events;
+    float* m_inputs[kMaxChannels] = {};
+    float* m_outputs[kMaxChannels] = {};
+    VstTimeInfo m_timeInfo;
+
+    std::int32_t m_declaredInputs = 0;  // the effect's own numInputs, for the silent slots
+    std::vector<float> m_bufferStore;   // every plug-in buffer, kBufferFrames floats each
+    float* m_silence = nullptr;         // read by the declared inputs beyond the stream's
+    std::atomic<std::int32_t> m_renders{0};
+    bool m_editorOpen = false;
+    bool m_mainsOn = false;
+};

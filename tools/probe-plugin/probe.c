@@ -1,0 +1,468 @@
+/*
+ * Probe instrument: a small VST 2 plug-in for the host's tests, written in plain C against its
+ * own declarations of the binary interface (deliberately not the host's header, so that a
+ * layout mistake in one shows up against the other).
+ *
+ * Behaviour is fixed per build variant by the PROBE_* definitions below (ProbeVariants.cmake).
+ *
+ * Recording. When the environment variable ZUMBREL_PROBE_LOG names a file, every call is
+ * appended to it as one line of "key=value" words, starting with the call's name and the id
+ * of the thread it came on:
+ *   entry    tid version time                  (time: 1 when audioMasterGetTime answered)
+ *   dispatch tid op index value ptr opt        (ptr: 1 when non-null; not for events)
+ *   events   tid count                         (effProcessEvents, then one line per event:)
+ *   midi     tid type size delta flags length offset data detune offvel r1 r2
+ *   sysex    tid type size delta flags bytes r1 r2 data
+ *   process  tid kind frames rate tempo insum  (rate, tempo: the host's time information)
+ *   dropped  tid delta frames                  (an event outside the block it came with)
+ *
+ * Sound. Output j, sample i: input j (when the probe has that input) plus 0.125 for every
+ * held note. Notes start and stop at their event's deltaFrames; events outside the block are
+ * dropped, as many plug-ins do. The accumulating entry adds this to what the buffers hold.
+ */
+#define __USE_MINGW_ANSI_STDIO 1
+#include <stdarg.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#define PROBE_EXPORT __declspec(dllexport)
+#else
+#include <pthread.h>
+#define PROBE_EXPORT __attribute__((visibility("default")))
+#endif
+
+#if defined(_WIN32) && defined(__i386__)
+#define PROBE_CDECL __cdecl
+#else
+#define PROBE_CDECL
+#endif
+
+/* ---- Variant configuration -------------------------------------------------------------- */
+#ifndef PROBE_EXPORT_VSTPLUGINMAIN
+#define PROBE_EXPORT_VSTPLUGINMAIN 1
+#endif
+#ifndef PROBE_EXPORT_MAIN
+#define PROBE_EXPORT_MAIN 1
+#endif
+#ifndef PROBE_MAGIC
+#define PROBE_MAGIC 0x56737450 /* 'VstP' */
+#endif
+#ifndef PROBE_RETURN_NULL
+#define PROBE_RETURN_NULL 0
+#endif
+#ifndef PROBE_PROGRAMS
+#define PROBE_PROGRAMS 5
+#endif
+#ifndef PROBE_INPUTS
+#define PROBE_INPUTS 2
+#endif
+#ifndef PROBE_OUTPUTS
+#define PROBE_OUTPUTS 2
+#endif
+#ifndef PROBE_SYNTH
+#define PROBE_SYNTH 1
+#endif
+#ifndef PROBE_REPLACING
+#define PROBE_REPLACING 1
+#endif
+#ifndef PROBE_EDITOR
+#define PROBE_EDITOR 1
+#endif
+
+#define PROBE_PARAMS 3
+#define PROBE_UNIQUE_ID 0x5A50726F /* 'ZPro' */
+#define PROBE_VERSION 1234
+#define PROBE_EDITOR_WIDTH 400
+#define PROBE_EDITOR_HEIGHT 300
+#define PROBE_NOTE_LEVEL 0.125f
+#define PROBE_MAX_PENDING 8192
+#define PROBE_MAX_CHANNELS 64
+#define PROBE_MAX_LOGGED_SYSEX 256
+
+/* ---- The interface, as the plug-in side sees it ------------------------------------------ */
+typedef struct probe_effect probe_effect;
+typedef intptr_t(PROBE_CDECL* probe_host_fn)(probe_effect*, int32_t, int32_t, intptr_t, void*,
+                                             float);
+typedef intptr_t(PROBE_CDECL* probe_dispatch_fn)(probe_effect*, int32_t, int32_t, intptr_t,
+                                                 void*, float);
+typedef void(PROBE_CDECL* probe_process_fn)(probe_effect*, float**, float**, int32_t);
+typedef void(PROBE_CDECL* probe_set_param_fn)(probe_effect*, int32_t, float);
+typedef float(PROBE_CDECL* probe_get_param_fn)(probe_effect*, int32_t);
+
+struct probe_effect {
+    int32_t magic;
+    probe_dispatch_fn dispatcher;
+    probe_process_fn process;
+    probe_set_param_fn set_parameter;
+    probe_get_param_fn get_parameter;
+    int32_t programs, params, inputs, outputs, flags;
+    intptr_t reserved_a, reserved_b;
+    int32_t delay, real_qualities, off_qualities;
+    float io_ratio;
+    void* object;
+    void* user;
+    int32_t unique_id, version;
+    probe_process_fn process_replacing;
+    void* process_double_replacing;
+    char future[56];
+};
+
+typedef struct {
+    int32_t type, byte_size, delta, flags;
+} probe_event_head;
+
+typedef struct {
+    int32_t type, byte_size, delta, flags, note_length, note_offset;
+    unsigned char data[4];
+    signed char detune;
+    unsigned char off_velocity, reserved1, reserved2;
+} probe_midi_event;
+
+typedef struct {
+    int32_t type, byte_size, delta, flags, dump_bytes;
+    intptr_t reserved1;
+    char* dump;
+    intptr_t reserved2;
+} probe_sysex_event;
+
+typedef struct {
+    int32_t count;
+    intptr_t reserved;
+    probe_event_head* events[2];
+} probe_events;
+
+typedef struct {
+    double sample_pos, sample_rate, nano_seconds, ppq_pos, tempo, bar_start, cycle_start,
+        cycle_end;
+    int32_t sig_numerator, sig_denominator, smpte_offset, smpte_rate, to_next_clock, flags;
+} probe_time;
+
+typedef struct {
+    int16_t top, left, bottom, right;
+} probe_rect;
+
+enum {
+    OP_OPEN = 0, OP_CLOSE = 1, OP_SET_PROGRAM = 2, OP_GET_PROGRAM_NAME = 5, OP_EDIT_GET_RECT = 13,
+    OP_EDIT_OPEN = 14, OP_EDIT_CLOSE = 15, OP_PROCESS_EVENTS = 25, OP_GET_PROGRAM_NAME_INDEXED = 29
+};
+enum { HOST_VERSION = 1, HOST_GET_TIME = 7 };
+enum { EVENT_MIDI = 1, EVENT_SYSEX = 6 };
+enum {
+    FLAG_EDITOR = 1 << 0, FLAG_CLIP = 1 << 1, FLAG_MONO = 1 << 3, FLAG_REPLACING = 1 << 4,
+    FLAG_SYNTH = 1 << 8
+};
+
+/* ---- State (one instance per loaded library) --------------------------------------------- */
+typedef struct {
+    int32_t delta;
+    unsigned char status, data1, data2;
+} probe_pending;
+
+static probe_effect effect;
+static probe_host_fn host;
+static FILE* log_file;
+static int32_t current_program;
+static unsigned char held[128];
+static int held_count;
+static probe_pending pending[PROBE_MAX_PENDING];
+static int pending_count;
+static const probe_rect editor_rect = {0, 0, PROBE_EDITOR_HEIGHT, PROBE_EDITOR_WIDTH};
+#ifdef _WIN32
+static HWND editor_window;
+#endif
+
+static unsigned long thread_tag(void)
+{
+#ifdef _WIN32
+    return (unsigned long)GetCurrentThreadId();
+#else
+    return (unsigned long)pthread_self();
+#endif
+}
+
+static void open_log(void)
+{
+    const char* path = getenv("ZUMBREL_PROBE_LOG");
+#ifdef _WIN32
+    char buffer[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("ZUMBREL_PROBE_LOG", buffer, sizeof buffer);
+    path = length > 0 && length < sizeof buffer ? buffer : NULL;
+#endif
+    log_file = path != NULL ? fopen(path, "a") : NULL;
+}
+
+static void log_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+static void log_line(const char* format, ...)
+{
+    va_list args;
+    if (log_file == NULL)
+        return;
+    va_start(args, format);
+    vfprintf(log_file, format, args);
+    va_end(args);
+    fputc('\n', log_file);
+    fflush(log_file);
+}
+
+/* ---- Events ------------------------------------------------------------------------------ */
+static void record_midi(const probe_midi_event* e)
+{
+    log_line("midi tid=%lu type=%d size=%d delta=%d flags=%d length=%d offset=%d "
+             "data=%02x,%02x,%02x,%02x detune=%d offvel=%d r1=%d r2=%d",
+             thread_tag(), e->type, e->byte_size, e->delta, e->flags, e->note_length,
+             e->note_offset, e->data[0], e->data[1], e->data[2], e->data[3], e->detune,
+             e->off_velocity, e->reserved1, e->reserved2);
+    if (pending_count < PROBE_MAX_PENDING) {
+        probe_pending* p = &pending[pending_count++];
+        p->delta = e->delta;
+        p->status = e->data[0];
+        p->data1 = e->data[1];
+        p->data2 = e->data[2];
+    }
+}
+
+static void record_sysex(const probe_sysex_event* e)
+{
+    char text[PROBE_MAX_LOGGED_SYSEX * 3 + 1] = "";
+    int n = e->dump_bytes < PROBE_MAX_LOGGED_SYSEX ? e->dump_bytes : PROBE_MAX_LOGGED_SYSEX;
+    int i, used = 0;
+    for (i = 0; i < n && e->dump != NULL; ++i)
+        used += sprintf(text + used, i == 0 ? "%02x" : ",%02x", (unsigned char)e->dump[i]);
+    log_line("sysex tid=%lu type=%d size=%d delta=%d flags=%d bytes=%d r1=%lld r2=%lld data=%s",
+             thread_tag(), e->type, e->byte_size, e->delta, e->flags, e->dump_bytes,
+             (long long)e->reserved1, (long long)e->reserved2, text);
+}
+
+static void receive_events(const probe_events* list)
+{
+    int32_t i;
+    log_line("events tid=%lu count=%d", thread_tag(), list->count);
+    for (i = 0; i < list->count; ++i) {
+        const probe_event_head* head = list->events[i];
+        if (head->type == EVENT_MIDI)
+            record_midi((const probe_midi_event*)head);
+        else if (head->type == EVENT_SYSEX)
+            record_sysex((const probe_sysex_event*)head);
+    }
+}
+
+static void apply_note(const probe_pending* p)
+{
+    unsigned char command = p->status & 0xF0;
+    unsigned char note = p->data1 & 0x7F;
+    int on = command == 0x90 && p->data2 > 0;
+    int off = command == 0x80 || (command == 0x90 && p->data2 == 0);
+    if (on && !held[note]) {
+        held[note] = 1;
+        ++held_count;
+    } else if (off && held[note]) {
+        held[note] = 0;
+        --held_count;
+    }
+}
+
+/* ---- Rendering --------------------------------------------------------------------------- */
+static void log_process(const char* kind, float** inputs, int32_t frames)
+{
+    char sums[PROBE_MAX_CHANNELS * 24] = "";
+    size_t used = 0;
+    double rate = 0.0, tempo = 0.0;
+    int32_t j, i;
+    const probe_time* time = (const probe_time*)host(&effect, HOST_GET_TIME, 0, 0, NULL, 0.0f);
+    if (time != NULL) {
+        rate = time->sample_rate;
+        tempo = time->tempo;
+    }
+    /* Reading every declared input proves that the host gave a buffer for each. */
+    for (j = 0; j < effect.inputs && j < PROBE_MAX_CHANNELS; ++j) {
+        double sum = 0.0;
+        for (i = 0; i < frames; ++i)
+            sum += inputs[j][i];
+        used += (size_t)snprintf(sums + used, sizeof sums - used, j == 0 ? "%g" : ",%g", sum);
+    }
+    log_line("process tid=%lu kind=%s frames=%d rate=%g tempo=%g insum=%s", thread_tag(), kind,
+             frames, rate, tempo, sums);
+}
+
+static void render(float** inputs, float** outputs, int32_t frames, int accumulate)
+{
+    int next = 0;
+    int32_t i, j;
+    for (; next < pending_count; ++next) {
+        if (pending[next].delta < 0 || pending[next].delta >= frames)
+            log_line("dropped tid=%lu delta=%d frames=%d", thread_tag(), pending[next].delta,
+                     frames);
+    }
+    next = 0;
+    for (i = 0; i < frames; ++i) {
+        for (; next < pending_count && pending[next].delta <= i; ++next) {
+            if (pending[next].delta >= 0)
+                apply_note(&pending[next]);
+        }
+        for (j = 0; j < effect.outputs; ++j) {
+            float value = (j < effect.inputs ? inputs[j][i] : 0.0f)
+                          + PROBE_NOTE_LEVEL * (float)held_count;
+            outputs[j][i] = accumulate ? outputs[j][i] + value : value;
+        }
+    }
+    pending_count = 0;
+}
+
+static void PROBE_CDECL probe_process(probe_effect* e, float** inputs, float** outputs,
+                                      int32_t frames)
+{
+    (void)e;
+    log_process("accumulating", inputs, frames);
+    render(inputs, outputs, frames, 1);
+}
+
+static void PROBE_CDECL probe_process_replacing(probe_effect* e, float** inputs,
+                                                float** outputs, int32_t frames)
+{
+    (void)e;
+    log_process("replacing", inputs, frames);
+    render(inputs, outputs, frames, 0);
+}
+
+/* ---- Dispatcher -------------------------------------------------------------------------- */
+static void write_program_name(char* name, int32_t program)
+{
+    sprintf(name, "Program %d", (int)program);
+}
+
+static void open_editor(void* parent)
+{
+#ifdef _WIN32
+    if (parent != NULL && editor_window == NULL)
+        editor_window = CreateWindowExA(0, "STATIC", "Probe editor", WS_CHILD | WS_VISIBLE, 0, 0,
+                                        PROBE_EDITOR_WIDTH, PROBE_EDITOR_HEIGHT, (HWND)parent,
+                                        NULL, NULL, NULL);
+#else
+    (void)parent;
+#endif
+}
+
+static void close_editor(void)
+{
+#ifdef _WIN32
+    if (editor_window != NULL)
+        DestroyWindow(editor_window);
+    editor_window = NULL;
+#endif
+}
+
+static intptr_t PROBE_CDECL probe_dispatch(probe_effect* e, int32_t op, int32_t index,
+                                           intptr_t value, void* ptr, float opt)
+{
+    (void)e;
+    if (op != OP_PROCESS_EVENTS)
+        log_line("dispatch tid=%lu op=%d index=%d value=%lld ptr=%d opt=%g", thread_tag(), op,
+                 index, (long long)value, ptr != NULL, opt);
+    switch (op) {
+    case OP_SET_PROGRAM:
+        current_program = (int32_t)value;
+        return 0;
+    case OP_GET_PROGRAM_NAME:
+        write_program_name((char*)ptr, current_program);
+        return 0;
+    case OP_GET_PROGRAM_NAME_INDEXED:
+        if (index < 0 || index >= PROBE_PROGRAMS)
+            return 0;
+        write_program_name((char*)ptr, index);
+        return 1;
+    case OP_EDIT_GET_RECT:
+        if (!PROBE_EDITOR)
+            return 0;
+        *(const probe_rect**)ptr = &editor_rect;
+        return 1;
+    case OP_EDIT_OPEN:
+        open_editor(ptr);
+        return 1;
+    case OP_EDIT_CLOSE:
+        close_editor();
+        return 0;
+    case OP_PROCESS_EVENTS:
+        receive_events((const probe_events*)ptr);
+        return 1;
+    case OP_CLOSE:
+        close_editor();
+        if (log_file != NULL)
+            fclose(log_file);
+        log_file = NULL;
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+static void PROBE_CDECL probe_set_parameter(probe_effect* e, int32_t index, float value)
+{
+    (void)e, (void)index, (void)value;
+}
+
+static float PROBE_CDECL probe_get_parameter(probe_effect* e, int32_t index)
+{
+    (void)e, (void)index;
+    return 0.0f;
+}
+
+/* ---- Entry ------------------------------------------------------------------------------- */
+static probe_effect* create(probe_host_fn host_callback)
+{
+    intptr_t version, time;
+    memset(&effect, 0, sizeof effect);
+    memset(held, 0, sizeof held);
+    held_count = pending_count = 0;
+    current_program = 0;
+    host = host_callback;
+    open_log();
+    /* Asked before the host has set the record's user field: the host must answer 0. */
+    version = host(NULL, HOST_VERSION, 0, 0, NULL, 0.0f);
+    time = host(&effect, HOST_GET_TIME, 0, 0, NULL, 0.0f);
+    log_line("entry tid=%lu version=%lld time=%d", thread_tag(), (long long)version, time != 0);
+    if (PROBE_RETURN_NULL)
+        return NULL;
+    effect.magic = PROBE_MAGIC;
+    effect.dispatcher = probe_dispatch;
+    effect.process = probe_process;
+    effect.set_parameter = probe_set_parameter;
+    effect.get_parameter = probe_get_parameter;
+    effect.programs = PROBE_PROGRAMS;
+    effect.params = PROBE_PARAMS;
+    effect.inputs = PROBE_INPUTS;
+    effect.outputs = PROBE_OUTPUTS;
+    effect.flags = FLAG_CLIP | FLAG_MONO | (PROBE_EDITOR ? FLAG_EDITOR : 0)
+                   | (PROBE_REPLACING ? FLAG_REPLACING : 0) | (PROBE_SYNTH ? FLAG_SYNTH : 0);
+    effect.io_ratio = 1.0f;
+    effect.unique_id = PROBE_UNIQUE_ID;
+    effect.version = PROBE_VERSION;
+    effect.process_replacing = PROBE_REPLACING ? probe_process_replacing : NULL;
+    return &effect;
+}
+
+#if PROBE_EXPORT_VSTPLUGINMAIN
+PROBE_EXPORT probe_effect* PROBE_CDECL VSTPluginMain(probe_host_fn host_callback)
+{
+    return create(host_callback);
+}
+#endif
+
+#if PROBE_EXPORT_MAIN
+/* The entry name of older plug-ins. */
+PROBE_EXPORT probe_effect* PROBE_CDECL main(probe_host_fn host_callback)
+{
+    return create(host_callback);
+}
+#endif
+
+#if !PROBE_EXPORT_VSTPLUGINMAIN && !PROBE_EXPORT_MAIN
+/* Something is exported all the same, under a name no host looks for. */
+PROBE_EXPORT probe_effect* PROBE_CDECL probe_entry_under_another_name(probe_host_fn host_callback)
+{
+    return create(host_callback);
+}
+#endif
