@@ -91,7 +91,7 @@ void DeviceTest::TearDown()
 {
     device.reset();
     const fakemidi::Audit audit = service.GetAudit();
-    EXPECT_EQ(audit.prepared, 0u) << "headers left prepared";
+    EXPECT_EQ(audit.prepared, expectedLeftPrepared) << "headers left prepared";
     EXPECT_EQ(audit.unpreparedUnknown, 0u) << "headers released twice";
     EXPECT_EQ(audit.unpreparedWhileHeld, expectedRefusedUnprepares)
         << "headers released while the port held them";

@@ -65,9 +65,10 @@ std::string ExpectedText(MMRESULT result);
 // each test the device is destroyed and the audit must be clean: every header unprepared
 // exactly once and never while the port held it.
 class DeviceTest : public ::testing::Test {
-protected:
+public:
     static constexpr DWORD kBufferSize = 16;
 
+protected:
     void TearDown() override;
 
     void OpenAndStart(UINT port = 0);
@@ -81,6 +82,8 @@ protected:
     std::unique_ptr<midi::CMIDIInDevice> device = std::make_unique<midi::CMIDIInDevice>();
     // Unprepare calls the device may make, expectedly, for a header the port still holds.
     unsigned expectedRefusedUnprepares = 0;
+    // Headers the service never unprepared because a test made it refuse.
+    unsigned expectedLeftPrepared = 0;
 
 private:
     std::vector<std::unique_ptr<char[]>> m_buffers;
