@@ -76,6 +76,20 @@ TEST_F(ReleaseThread, SignalLeftByStopReleasesNothingAfterTheNextStart)
     EXPECT_TRUE(WaitUntil([&] { return !service.IsPrepared(held); }));
 }
 
+TEST_F(ReleaseThread, BufferReturnedWhileStillBeingLentIsReleased)
+{
+    OpenAndStart();
+    // The port hands each buffer back as soon as it has it, so the release it triggers can
+    // come before the lender has finished: the header must already be queued for it.
+    service.ReturnOnArrival(std::string(kSysEx, sizeof(kSysEx)));
+    constexpr int kLendings = 200;
+    for (int i = 0; i < kLendings; ++i) {
+        char* buffer = Lend(1)[0];
+        ASSERT_TRUE(WaitUntil([&] { return !service.IsPrepared(buffer); })) << "lending " << i;
+    }
+    EXPECT_EQ(receiver.Count(), static_cast<std::size_t>(kLendings));
+}
+
 TEST_F(ReleaseThread, StopReleasesReturnedAndHeldHeadersExactlyOnce)
 {
     device->Open(0);

@@ -139,6 +139,12 @@ bool CScriptedMidiService::ReturnOldest(UINT message, const void* bytes, DWORD c
                                         DWORD timestamp)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    return ReturnOldestHeld(message, bytes, count, timestamp);
+}
+
+bool CScriptedMidiService::ReturnOldestHeld(UINT message, const void* bytes, DWORD count,
+                                            DWORD timestamp)
+{
     if (!m_port || m_port->held.empty())
         return false;
     MIDIHDR* header = m_port->held.front();
@@ -149,6 +155,12 @@ bool CScriptedMidiService::ReturnOldest(UINT message, const void* bytes, DWORD c
     header->dwFlags = (header->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
     Post(message, reinterpret_cast<DWORD_PTR>(header), timestamp);
     return true;
+}
+
+void CScriptedMidiService::ReturnOnArrival(std::string bytes)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_arrivalBytes = std::move(bytes);
 }
 
 void CScriptedMidiService::WaitForCallbacks()
@@ -459,6 +471,9 @@ MMRESULT CScriptedMidiService::DoAddBuffer(HMIDIIN handle, LPMIDIHDR header, UIN
     header->dwFlags = (header->dwFlags & ~MHDR_DONE) | MHDR_INQUEUE;
     header->dwBytesRecorded = 0;
     m_port->held.push_back(header);
+    if (!m_arrivalBytes.empty())
+        ReturnOldestHeld(MIM_LONGDATA, m_arrivalBytes.data(),
+                         static_cast<DWORD>(m_arrivalBytes.size()), 0);
     return MMSYSERR_NOERROR;
 }
 

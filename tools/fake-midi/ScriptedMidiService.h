@@ -85,6 +85,10 @@ public:
     // Waits until a call is blocked at the closed gate.
     void WaitAtUnprepareGate();
 
+    // A quick port: every lent buffer comes back filled with `bytes` at once, possibly before
+    // midiInAddBuffer has returned to the lender. Empty `bytes`: off.
+    void ReturnOnArrival(std::string bytes);
+
     // A port under load: a thread of the service sends short messages and returns every held
     // buffer as fast as the callback thread takes them, until StopFlood.
     void StartFlood();
@@ -132,6 +136,7 @@ private:
     bool IsOpenHandle(HMIDIIN handle) const; // with the lock held
     void Post(UINT message, DWORD_PTR param1, DWORD_PTR param2); // with the lock held
     bool ReturnOldest(UINT message, const void* bytes, DWORD count, DWORD timestamp);
+    bool ReturnOldestHeld(UINT message, const void* bytes, DWORD count, DWORD timestamp);
     void WaitForDelivery(std::unique_lock<std::mutex>& lock, unsigned long posted);
     void RunCallbacks(Port& port);
     void RunFlood();
@@ -147,6 +152,7 @@ private:
     std::array<unsigned, kCallKinds> m_calls{};
     std::unordered_set<const MIDIHDR*> m_prepared;
     Audit m_audit;
+    std::string m_arrivalBytes;
     bool m_gateClosed = false;
     unsigned m_atGate = 0;
     std::thread m_flood;
