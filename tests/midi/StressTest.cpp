@@ -16,6 +16,9 @@ using midi::CMIDIInDevice;
 constexpr DWORD kFloodMessage = 0x00403C90;
 const std::string kFloodSysEx("\xF0\x7E\x7F\x06\x01\xF7", 6);
 constexpr int kBuffersPerStart = 2;
+// Now and then the receiver is slow to lend again, so that a Stop can overtake it.
+constexpr unsigned long kSlowLendingEvery = 8;
+constexpr DWORD kSlowLendingMs = 1;
 
 class LendingReceiver : public midi::CMIDIInReceiver {
 public:
@@ -26,7 +29,8 @@ public:
 
     void OnSysExBuffer(char* data, std::uint32_t bytesRecorded, std::uint32_t) override
     {
-        buffers.fetch_add(1);
+        if (buffers.fetch_add(1) % kSlowLendingEvery == 0)
+            Sleep(kSlowLendingMs);
         const bool known = std::find(m_buffers.begin(), m_buffers.end(), data) != m_buffers.end();
         if (!known || std::string(data, bytesRecorded) != kFloodSysEx) {
             wrongData.fetch_add(1);
@@ -110,8 +114,8 @@ TEST_P(Stress, CyclesUnderLoadLoseNothing)
 }
 
 const Schedule kSchedules[] = {
-    {"StopStart", 6000, 0, 0},
-    {"WithReopenAndClose", 4000, 5, 7},
+    {"StopStart", 8000, 0, 0},
+    {"WithReopenAndClose", 2000, 5, 7},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cycles, Stress, ::testing::ValuesIn(kSchedules),
