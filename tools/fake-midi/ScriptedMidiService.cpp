@@ -182,6 +182,12 @@ bool CScriptedMidiService::IsStarted() const
     return m_port && m_port->started;
 }
 
+unsigned CScriptedMidiService::StartCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_starts;
+}
+
 UINT CScriptedMidiService::OpenPort() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -196,6 +202,12 @@ std::vector<char*> CScriptedMidiService::HeldBuffers() const
         for (const MIDIHDR* header : m_port->held)
             data.push_back(header->lpData);
     return data;
+}
+
+DWORD CScriptedMidiService::OldestHeldLength() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_port && !m_port->held.empty() ? m_port->held.front()->dwBufferLength : 0;
 }
 
 DWORD CScriptedMidiService::CallbackThreadId() const
@@ -398,6 +410,7 @@ MMRESULT WINAPI CScriptedMidiService::Start(HMIDIIN handle)
     if (!service.IsOpenHandle(handle))
         return MMSYSERR_INVALHANDLE;
     service.m_port->started = true;
+    ++service.m_starts;
     return MMSYSERR_NOERROR;
 }
 

@@ -71,8 +71,10 @@ public:
 
     bool IsOpen() const;
     bool IsStarted() const;
+    unsigned StartCount() const; // successful midiInStart calls so far
     UINT OpenPort() const; // valid while open
     std::vector<char*> HeldBuffers() const; // lpData of the held buffers, oldest first
+    DWORD OldestHeldLength() const;         // its dwBufferLength; 0 when none is held
     DWORD CallbackThreadId() const;
     Audit GetAudit() const;
     // True while `data` is in a header that is prepared.
@@ -148,6 +150,7 @@ private:
     std::condition_variable m_progress; // a callback returned, or the gate opened
     std::unique_ptr<Port> m_port;
     unsigned m_handlesIssued = 0;
+    unsigned m_starts = 0;
     std::array<Failure, kCallKinds> m_failures{};
     std::array<unsigned, kCallKinds> m_calls{};
     std::unordered_set<const MIDIHDR*> m_prepared;
