@@ -10,10 +10,11 @@
 // callback thread runs MidiInCallback: short messages and errors reach the receiver in every
 // state, returned buffers only while started, and each returned buffer is counted and
 // signalled after the receiver saw it. The release thread of each start wakes on the signal
-// and releases as many of the oldest headers as the callback counted, so collapsed signals lose
-// no release and a stale signal releases nothing. Stop ends the release thread, waits until no
-// returned-buffer delivery is under way (it may lend again), resets the port, which hands back
-// every buffer, and releases every header.
+// and releases as many of the oldest headers as the callback counted, so signals that collapse
+// into one wake-up lose no release and a signal left over from an earlier start releases
+// nothing. Stop waits until no returned-buffer delivery is under way (the receiver may be
+// lending again), ends the release thread, resets the port, which hands back every buffer, and
+// releases every header. The header queue's lock is the only lock; the callback takes none.
 
 #include "midi/MIDIInReceiver.h"
 #include "midi/SysExHeaderQueue.h"
