@@ -386,7 +386,43 @@ static const SimAsioVtbl kVtbl = {
     createBuffers, disposeBuffers, controlPanel, future, outputReady,
 };
 
-/* Finds the driver key whose "CLSID" value names the class, and reads its configuration. */
+static int readKeyConfig(HKEY root, const char* path, const char* name, SimAsio* self)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    copyText(self->keyName, name, sizeof self->keyName);
+    simConfigRead(&self->config, key);
+    RegCloseKey(key);
+    return 1;
+}
+
+/* The driver key named by the class key's "DriverKey" value (written at registration). */
+static int findNamedDriverKey(REFCLSID clsid, SimAsio* self)
+{
+    WCHAR wide[64];
+    char text[64], path[512], classKey[128];
+    const char* name;
+    DWORD bytes = sizeof path - 1, type;
+    HKEY key;
+    int ok;
+    if (!StringFromGUID2(clsid, wide, 64)
+        || !WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, NULL, NULL))
+        return 0;
+    snprintf(classKey, sizeof classKey, "CLSID\\%s", text);
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, classKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    ok = RegQueryValueExA(key, "DriverKey", NULL, &type, (BYTE*)path, &bytes) == ERROR_SUCCESS
+         && type == REG_SZ;
+    RegCloseKey(key);
+    if (!ok)
+        return 0;
+    path[bytes] = '\0';
+    name = strrchr(path, '\\');
+    return readKeyConfig(HKEY_LOCAL_MACHINE, path, name ? name + 1 : path, self);
+}
+
+/* Otherwise: the key under Software\ASIO whose "CLSID" value names the class. */
 static int findDriverKey(REFCLSID clsid, SimAsio* self)
 {
     HKEY asio, key;
@@ -395,6 +431,8 @@ static int findDriverKey(REFCLSID clsid, SimAsio* self)
     CLSID parsed;
     DWORD i, bytes, type;
     int found = 0;
+    if (findNamedDriverKey(clsid, self))
+        return 1;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\ASIO", 0, KEY_READ, &asio) != ERROR_SUCCESS)
         return 0;
     for (i = 0; !found && RegEnumKeyA(asio, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
@@ -405,11 +443,8 @@ static int findDriverKey(REFCLSID clsid, SimAsio* self)
             && type == REG_SZ) {
             text[bytes] = '\0';
             MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 128);
-            if (SUCCEEDED(CLSIDFromString(wide, &parsed)) && IsEqualGUID(&parsed, clsid)) {
-                copyText(self->keyName, name, sizeof self->keyName);
-                simConfigRead(&self->config, key);
-                found = 1;
-            }
+            if (SUCCEEDED(CLSIDFromString(wide, &parsed)) && IsEqualGUID(&parsed, clsid))
+                found = readKeyConfig(asio, name, name, self);
         }
         RegCloseKey(key);
     }

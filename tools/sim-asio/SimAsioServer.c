@@ -5,7 +5,8 @@
  * factory finds the key by the class identifier it is asked for, so every instance reads its
  * own configuration. DllRegisterServer registers the default card (its name and class
  * identifier can be overridden with the environment variables ZUMBREL_SIM_ASIO_NAME and
- * ZUMBREL_SIM_ASIO_CLSID); SimAsioRegister/SimAsioUnregister register further ones. */
+ * ZUMBREL_SIM_ASIO_CLSID); SimAsioRegister/SimAsioUnregister register further ones, and
+ * SimAsioRegisterAt/SimAsioUnregisterAt below another root than Software\ASIO. */
 #include "SimAsio.h"
 
 #include <olectl.h>
@@ -140,28 +141,33 @@ static int validClsid(const char* text)
            && SUCCEEDED(CLSIDFromString(wide, &parsed));
 }
 
-/* Registers one card: its driver key and its class pointing at this DLL. A null description
- * leaves the "Description" value out (the host then shows the key name). */
-HRESULT WINAPI SimAsioRegister(const char* name, const char* clsid, const char* description)
+/* Registers one card: its driver key HKLM\<root>\<name> and its class pointing at this DLL.
+ * The class key also names the driver key ("DriverKey"), so that cards registered below
+ * another root (tests keep theirs apart that way) find their configuration. A null
+ * description leaves the "Description" value out (the host then shows the key name). */
+HRESULT WINAPI SimAsioRegisterAt(const char* root, const char* name, const char* clsid,
+                                 const char* description)
 {
-    char path[MAX_PATH], key[128 + 16];
+    char path[MAX_PATH], key[128 + 16], driverKey[512];
     DWORD length;
-    if (!name || !name[0] || strlen(name) >= 128 || !validClsid(clsid))
+    if (!root || !name || !name[0] || strlen(name) >= 128 || strlen(root) > 300
+        || !validClsid(clsid))
         return E_INVALIDARG;
     length = GetModuleFileNameA(simModule, path, sizeof path);
     if (length == 0 || length >= sizeof path)
         return SELFREG_E_CLASS;
+    snprintf(driverKey, sizeof driverKey, "%s\\%s", root, name);
     snprintf(key, sizeof key, "CLSID\\%s", clsid);
-    if (!setText(HKEY_CLASSES_ROOT, key, NULL, description ? description : name))
+    if (!setText(HKEY_CLASSES_ROOT, key, NULL, description ? description : name)
+        || !setText(HKEY_CLASSES_ROOT, key, "DriverKey", driverKey))
         return SELFREG_E_CLASS;
     snprintf(key, sizeof key, "CLSID\\%s\\InprocServer32", clsid);
     if (!setText(HKEY_CLASSES_ROOT, key, NULL, path)
         || !setText(HKEY_CLASSES_ROOT, key, "ThreadingModel", "Apartment"))
         return SELFREG_E_CLASS;
-    snprintf(key, sizeof key, "%s\\%s", kAsioKey, name);
-    if (!setText(HKEY_LOCAL_MACHINE, key, "CLSID", clsid))
+    if (!setText(HKEY_LOCAL_MACHINE, driverKey, "CLSID", clsid))
         return SELFREG_E_CLASS;
-    if (description && !setText(HKEY_LOCAL_MACHINE, key, "Description", description))
+    if (description && !setText(HKEY_LOCAL_MACHINE, driverKey, "Description", description))
         return SELFREG_E_CLASS;
     return S_OK;
 }
@@ -176,13 +182,23 @@ static void deleteTree(HKEY root, const char* parent, const char* child)
     RegCloseKey(key);
 }
 
-HRESULT WINAPI SimAsioUnregister(const char* name, const char* clsid)
+HRESULT WINAPI SimAsioUnregisterAt(const char* root, const char* name, const char* clsid)
 {
-    if (!name || !name[0] || strlen(name) >= 128 || !validClsid(clsid))
+    if (!root || !name || !name[0] || strlen(name) >= 128 || !validClsid(clsid))
         return E_INVALIDARG;
-    deleteTree(HKEY_LOCAL_MACHINE, kAsioKey, name);
+    deleteTree(HKEY_LOCAL_MACHINE, root, name);
     deleteTree(HKEY_CLASSES_ROOT, "CLSID", clsid);
     return S_OK;
+}
+
+HRESULT WINAPI SimAsioRegister(const char* name, const char* clsid, const char* description)
+{
+    return SimAsioRegisterAt(kAsioKey, name, clsid, description);
+}
+
+HRESULT WINAPI SimAsioUnregister(const char* name, const char* clsid)
+{
+    return SimAsioUnregisterAt(kAsioKey, name, clsid);
 }
 
 static const char* defaultName(void)
