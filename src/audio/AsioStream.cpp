@@ -166,12 +166,24 @@ bool CAsioStream::startStream()
     return true;
 }
 
+// Not running from before the driver's stop is called, and no block still being processed
+// when this returns: a driver that goes on switching after its stop has returned (some do)
+// finds its buffers left alone. A failed stop leaves the stream running as it was.
 bool CAsioStream::stopStream()
 {
-    if (ASIOStop() != ASE_OK)
+    const bool wasRunning = running.exchange(false);
+    if (ASIOStop() != ASE_OK) {
+        running.store(wasRunning);
         return false;
-    running.store(false, std::memory_order_release);
+    }
+    waitForBlocksToFinish();
     return true;
+}
+
+void CAsioStream::waitForBlocksToFinish() const
+{
+    while (blocksInside.load() != 0)
+        Sleep(kQuietPollMs);
 }
 
 bool CAsioStream::changeSampleRate(float rate)
@@ -190,6 +202,7 @@ bool CAsioStream::closeStream()
     // A closed stream processes nothing, whatever the driver answered to stop, and no
     // callback may be half-way through a block when the buffers go.
     running.store(false);
+    waitForBlocksToFinish();
     endWorker();
     const bool disposed = ASIODisposeBuffers() == ASE_OK;
     channelArrays.release(inputBuffers, outputBuffers);
@@ -243,7 +256,14 @@ unsigned long __stdcall CAsioStream::workerMain(void* argument)
 
 void CAsioStream::processBlock(AsioLong index)
 {
-    if (!running.load(std::memory_order_acquire) || (index != 0 && index != 1))
+    // Counted in before `running` is read, so that stopStream, which clears `running` before
+    // it reads the count, either keeps this block out or waits for it.
+    struct Inside {
+        std::atomic<int>& count;
+        explicit Inside(std::atomic<int>& c) : count(c) { count.fetch_add(1); }
+        ~Inside() { count.fetch_sub(1); }
+    } inside(blocksInside);
+    if (!running.load() || (index != 0 && index != 1))
         return;
     const StreamBlock block{bufferInfos,  channelInfos,   inputBuffers,   outputBuffers,
                             inputChannels, outputChannels, preferredSize, renderCallback,

@@ -8,7 +8,7 @@
 //                  (outside (0, 96000] Hz: 44100 is set), create buffers for every channel,
 //                  channel formats, latencies, float arrays, start the worker
 //   startStream    driver start; then `running`, first block position -preferredSize
-//   stopStream     driver stop; then not `running`
+//   stopStream     not `running`, driver stop, wait for a block under way to finish
 //   closeStream    stop, end the worker, dispose the driver's buffers, free the floats
 // Per half-buffer the driver calls bufferSwitch or bufferSwitchTimeInfo on its own thread.
 // With its direct-process flag set the block is processed there; otherwise the index is
@@ -76,6 +76,7 @@ private:
     void endWorker();
     void processBlock(AsioLong index);
     void deferBlock(AsioLong index);
+    void waitForBlocksToFinish() const;
     static unsigned long __stdcall workerMain(void* stream);
 
     CAudioDriverLoader loader;
@@ -108,4 +109,5 @@ private:
     std::atomic<bool> workerStop{false};
     std::atomic<bool> workerServing{false};  // deferred switches may signal the worker
     std::atomic<AsioLong> pendingIndex{0};
+    std::atomic<int> blocksInside{0};  // processBlock calls under way
 };

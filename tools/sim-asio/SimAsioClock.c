@@ -157,19 +157,26 @@ static void runBlock(SimAsio* self, long index, long blockInRun, LONGLONG* due)
     self->samplePosition += self->frames;
 }
 
+/* After its block limit the clock idles, with its statistics written, until it is stopped
+ * or (misbehaving) told to go on switching after stop. */
 static DWORD WINAPI clockMain(void* arg)
 {
     SimAsio* self = (SimAsio*)arg;
     long index = 0, blockInRun = 0;
+    int limitReported = 0;
     LONGLONG due = nowTicks();
     if (self->config.clockMode == SIM_CLOCK_REALTIME)
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     while (!self->stopRequested) {
         if (self->rogueRequested) {
             simRogueSwitch(self, index);
+        } else if (self->config.blockLimit && blockInRun >= self->config.blockLimit) {
+            if (!limitReported)
+                simWriteStats(self);
+            limitReported = 1;
+            WaitForSingleObject(self->wake, INFINITE);
+            continue;
         } else {
-            if (self->config.blockLimit && blockInRun >= self->config.blockLimit)
-                break;
             runBlock(self, index, ++blockInRun, &due);
         }
         index ^= 1;

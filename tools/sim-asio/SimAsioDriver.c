@@ -126,6 +126,7 @@ static ASIOError SIM_THISCALL stop(SimAsio* self)
     self->started = 0;
     if (self->config.rogue && !onClockThread(self)) {
         self->rogueRequested = 1;  /* keeps calling back; ended by dispose or release */
+        SetEvent(self->wake);
         return SIM_ASE_OK;
     }
     simClockStop(self);

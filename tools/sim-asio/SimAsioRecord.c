@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-enum { kWavFormatPcm = 1, kWavFormatFloat = 3, kHeaderBytes = 44 };
+enum { kWavFormatPcm = 1, kWavFormatFloat = 3, kHeaderBytes = 44, kMoveAttempts = 50 };
 
 static void put16(unsigned char* p, unsigned v) { p[0] = (unsigned char)v; p[1] = (unsigned char)(v >> 8); }
 static void put32(unsigned char* p, unsigned long v)
@@ -100,12 +100,16 @@ void simWavClose(SimWav* wav)
     memset(wav, 0, sizeof *wav);
 }
 
+/* Written beside the final name and moved over it, so a reader never sees half a file. */
 void simWriteStats(SimAsio* self)
 {
+    char temporary[SIM_TEXT + 8];
     FILE* f;
+    int attempt;
     if (!self->config.statsPath[0])
         return;
-    f = fopen(self->config.statsPath, "w");
+    snprintf(temporary, sizeof temporary, "%s.tmp", self->config.statsPath);
+    f = fopen(temporary, "w");
     if (!f)
         return;
     fprintf(f, "blocks=%ld\noutputReady=%ld\nanswered=%ld\nlate=%ld\nmissed=%ld\n",
@@ -120,4 +124,10 @@ void simWriteStats(SimAsio* self)
             (unsigned long)self->clockThreadId, self->sampleRate, self->frames,
             self->channelCount);
     fclose(f);
+    /* A reader that has the file open at this moment blocks the move; try again shortly. */
+    for (attempt = 0; attempt < kMoveAttempts; ++attempt) {
+        if (MoveFileExA(temporary, self->config.statsPath, MOVEFILE_REPLACE_EXISTING))
+            break;
+        Sleep(1);
+    }
 }
