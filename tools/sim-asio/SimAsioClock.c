@@ -170,6 +170,7 @@ static DWORD WINAPI clockMain(void* arg)
     while (!self->stopRequested) {
         if (self->rogueRequested) {
             simRogueSwitch(self, index);
+            simWriteStats(self); /* so a test sees the switches go on */
         } else if (self->config.blockLimit && blockInRun >= self->config.blockLimit) {
             if (!limitReported)
                 simWriteStats(self);
