@@ -3,6 +3,7 @@
 #include "audio/AsioStream.h"
 #include "audio/SampleConversion.h"
 
+#include "ProcessUsage.h"
 #include "SimDrivers.h"
 #include "StreamProbe.h"
 #include "WavFile.h"
@@ -221,20 +222,23 @@ INSTANTIATE_TEST_SUITE_P(Modes, AsioStreamDestruction, testing::Values(true, fal
                              return std::string(info.param ? "Direct" : "Deferred");
                          });
 
-// Open, run, stop and close again and again: no handle is left behind.
-TEST(AsioStreamCycles, RepeatedOpenAndCloseKeepsHandlesSteady)
+// Open, run, stop and close again and again: no handle and no heap memory is left behind.
+TEST(AsioStreamCycles, RepeatedOpenAndCloseLeavesNothingBehind)
 {
     constexpr int kWarmUp = 3;
     constexpr int kCycles = 25;
+    constexpr std::size_t kHeapSlack = 16 * 1024;
     RunSetup setup;
     setup.set("BlockLimit", 2);
     setup.set("DirectProcess", 0);
     RenderProbe probe;
     CAsioStream stream(setup.drivers.root());
-    DWORD before = 0;
+    std::uintptr_t handleBefore = 0;
+    std::size_t heapBefore = 0;
     for (int cycle = 0; cycle < kWarmUp + kCycles; ++cycle) {
         if (cycle == kWarmUp) {
-            ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+            handleBefore = nextHandleValue();
+            heapBefore = heapBytesInUse();
         }
         const int start = probe.calls.load();
         ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1) << cycle;
@@ -244,9 +248,8 @@ TEST(AsioStreamCycles, RepeatedOpenAndCloseKeepsHandlesSteady)
         ASSERT_TRUE(stream.stopStream());
         ASSERT_TRUE(stream.closeStream());
     }
-    DWORD after = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
-    EXPECT_LE(after, before + 2) << "handles before " << before << ", after " << after;
+    EXPECT_EQ(nextHandleValue(), handleBefore);
+    EXPECT_LE(heapBytesInUse(), heapBefore + kHeapSlack);
 }
 
 }  // namespace

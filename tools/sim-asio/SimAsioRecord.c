@@ -7,6 +7,7 @@
 #include <string.h>
 
 enum { kWavFormatPcm = 1, kWavFormatFloat = 3, kHeaderBytes = 44, kMoveAttempts = 50 };
+static const unsigned long kMaxDataBytes = 0xFFFFFFFFul - 36ul;
 
 static void put16(unsigned char* p, unsigned v) { p[0] = (unsigned char)v; p[1] = (unsigned char)(v >> 8); }
 static void put32(unsigned char* p, unsigned long v)
@@ -86,6 +87,8 @@ void simWavWriteBlock(SimWav* wav, SimAsio* self, long index)
         }
     }
     bytes = (size_t)(out - wav->scratch);
+    if (wav->dataBytes + bytes > kMaxDataBytes)
+        return; /* the RIFF sizes are 32 bits: the recording ends there */
     fwrite(wav->scratch, 1, bytes, wav->file);
     wav->dataBytes += (unsigned long)bytes;
 }

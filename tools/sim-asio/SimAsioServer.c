@@ -213,9 +213,33 @@ static const char* defaultClsid(void)
     return clsid && clsid[0] ? clsid : kDefaultClsid;
 }
 
+static void setNumber(const char* path, const char* name, DWORD value)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL)
+        != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
+    RegCloseKey(key);
+}
+
+/* The default card plays in real time, as a sound card would; ZUMBREL_SIM_ASIO_WAV and
+ * ZUMBREL_SIM_ASIO_STATS, when set, name its recording and statistics files. */
 HRESULT WINAPI DllRegisterServer(void)
 {
-    return SimAsioRegister(defaultName(), defaultClsid(), defaultName());
+    char key[300];
+    const char* wav = getenv("ZUMBREL_SIM_ASIO_WAV");
+    const char* stats = getenv("ZUMBREL_SIM_ASIO_STATS");
+    HRESULT hr = SimAsioRegister(defaultName(), defaultClsid(), defaultName());
+    if (FAILED(hr))
+        return hr;
+    snprintf(key, sizeof key, "%s\\%s", kAsioKey, defaultName());
+    setNumber(key, "RealTime", SIM_CLOCK_REALTIME);
+    if (wav && wav[0] && !setText(HKEY_LOCAL_MACHINE, key, "WavFile", wav))
+        return SELFREG_E_CLASS;
+    if (stats && stats[0] && !setText(HKEY_LOCAL_MACHINE, key, "StatsFile", stats))
+        return SELFREG_E_CLASS;
+    return S_OK;
 }
 
 HRESULT WINAPI DllUnregisterServer(void)
