@@ -186,8 +186,7 @@ TEST_P(AsioStreamDestruction, WhileTheDriverStillCallsBack)
     auto stream = std::make_unique<CAsioStream>(setup.drivers.root());
     ASSERT_EQ(stream->openStream(0, probeRender, &probe), 1);
     ASSERT_TRUE(stream->startStream());
-    while (probe.calls.load() < 5)
-        Sleep(1);
+    ASSERT_TRUE(waitForCalls(probe, 5));
     ASSERT_TRUE(stream->stopStream());
     ASSERT_GE(waitForStat(setup.stats, "rogueSwitches", 2)["rogueSwitches"], 2);
     stream->closeStream();
@@ -208,8 +207,7 @@ TEST_P(AsioStreamDestruction, WhileRunningStopsAndReleasesTheDriver)
         CAsioStream stream(setup.drivers.root());
         ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1);
         ASSERT_TRUE(stream.startStream());
-        while (probe.calls.load() < 3)
-            Sleep(1);
+        ASSERT_TRUE(waitForCalls(probe, 3));
     }
     const int rendered = probe.calls.load();
     Sleep(30);
@@ -243,8 +241,7 @@ TEST(AsioStreamCycles, RepeatedOpenAndCloseLeavesNothingBehind)
         const int start = probe.calls.load();
         ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1) << cycle;
         ASSERT_TRUE(stream.startStream());
-        while (probe.calls.load() < start + 2)
-            Sleep(1);
+        ASSERT_TRUE(waitForCalls(probe, start + 2));
         ASSERT_TRUE(stream.stopStream());
         ASSERT_TRUE(stream.closeStream());
     }

@@ -81,8 +81,7 @@ TEST(AsioStreamSoak, Cycles)
         const int start = probe.calls.load();
         ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1) << cycle;
         ASSERT_TRUE(stream.startStream());
-        while (probe.calls.load() < start + 2)
-            Sleep(0);
+        ASSERT_TRUE(waitForCalls(probe, start + 2));
         ASSERT_TRUE(stream.stopStream());
         ASSERT_TRUE(stream.closeStream());
     }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -175,6 +176,29 @@ INSTANTIATE_TEST_SUITE_P(Counts, AsioStreamOpenChannels,
                              return "In" + std::to_string(info.param.inputs) + "Out"
                                     + std::to_string(info.param.outputs);
                          });
+
+// The name table has 32 slots: further drivers are left out of it and not counted.
+TEST(AsioStreamNames, TableKeepsTheFirst32Drivers)
+{
+    constexpr int kDrivers = 34;
+    CSimDrivers drivers;
+    for (int i = 0; i < kDrivers; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "Card %02d", i);
+        drivers.add(name);
+    }
+    CAsioStream stream(drivers.root());
+    EXPECT_EQ(stream.driverLoader().count(), kDrivers);
+    ASSERT_EQ(stream.driverCount(), 32);
+    EXPECT_EQ(stream.driverNameAt(0), "Card 00");
+    EXPECT_EQ(stream.driverNameAt(31), "Card 31");
+    EXPECT_EQ(stream.driverNameAt(32), "No ASIO Drivers");
+    EXPECT_EQ(stream.driverNameAt(-1), "No ASIO Drivers");
+    RenderProbe probe;
+    EXPECT_EQ(stream.openStream(32, probeRender, &probe), 0);
+    EXPECT_EQ(stream.openStream(31, probeRender, &probe), 1);
+    EXPECT_EQ(stream.driverLoader().currentDriverIndex(), 31);
+}
 
 TEST(AsioStreamOpen, ChangeSampleRateAcceptsOnlyOfferedRates)
 {

@@ -67,3 +67,14 @@ std::map<std::string, double> waitForStat(const std::string& path, const char* k
     } while (GetTickCount64() < end);
     return stats;
 }
+
+bool waitForCalls(const RenderProbe& probe, int calls, unsigned timeoutMs)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (probe.calls.load() < calls) {
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(1);
+    }
+    return true;
+}

@@ -33,6 +33,9 @@ std::int32_t probeRender(float** inputs, float** outputs, std::int32_t inputChan
 // The value the probe's sine render writes at a frame position.
 float probeSine(const RenderProbe& probe, std::int64_t position);
 
+// Waits until the probe has rendered `calls` blocks; false when the time is up.
+bool waitForCalls(const RenderProbe& probe, int calls, unsigned timeoutMs = 10000);
+
 // Waits until the statistics file shows `key` at `value` or more; the last reading.
 std::map<std::string, double> waitForStat(const std::string& path, const char* key, double value,
                                           unsigned timeoutMs = 10000);

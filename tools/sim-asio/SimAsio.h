@@ -248,6 +248,8 @@ struct SimAsio {
     LONGLONG periodTicks;
     LONGLONG frequency;
     LONG inRun; /* the current block belongs to a started run */
+    int hostAnswering; /* the host has answered a block of this run */
+    long warmUpBlocks;
     SimWav wav;
 
     /* statistics */

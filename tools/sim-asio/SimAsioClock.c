@@ -13,7 +13,8 @@
 #include <math.h>
 #include <string.h>
 
-enum { kSentinel = 0x5A, kRogueWaitMs = 20, kSpinBelowMs = 2 };
+enum { kSentinel = 0x5A, kRogueWaitMs = 20, kSpinBelowMs = 2, kFastFirstSwitchMs = 20,
+       kMaxWarmUpBlocks = 100 };
 static const double kTwoPi = 6.283185307179586;
 
 static LONGLONG nowTicks(void)
@@ -126,35 +127,59 @@ void simRogueSwitch(SimAsio* self, long index)
     }
 }
 
-static void runBlock(SimAsio* self, long index, long blockInRun, LONGLONG* due)
+/* Runs one block of a run; 0 for a warm-up block. A host marks itself running only once
+ * start() has returned, so it may skip the first switches of a run: unanswered blocks
+ * before the host's first answer are neither counted nor missed. */
+static int runBlock(SimAsio* self, long index, long blockInRun, LONGLONG* due)
 {
+    const int warmUp = !self->hostAnswering && self->warmUpBlocks < kMaxWarmUpBlocks;
     simFillInputs(self, index);
     self->answered = 0;
     self->switchTicks = nowTicks();
     self->inRun = 1;
-    InterlockedIncrement(&self->blocks);
     simSwitch(self, index);
-    if (self->config.resetAfterBlocks && blockInRun == self->config.resetAfterBlocks
-        && self->callbacks.asioMessage) {
-        InterlockedIncrement(&self->resets);
-        self->callbacks.asioMessage(SIM_kAsioResetRequest, 0, NULL, NULL);
-    }
     if (self->config.clockMode == SIM_CLOCK_REALTIME) {
         *due += self->periodTicks;
         if (*due < nowTicks() - self->periodTicks)
             *due = nowTicks(); /* fell behind by more than a period: start afresh */
         waitUntil(self, *due);
     } else {
-        waitAnswer(self, self->config.answerTimeoutMs);
+        /* With direct processing the answer comes before the switch returns. */
+        const int known = warmUp && self->config.directProcess;
+        waitAnswer(self, known ? 0 : self->config.answerTimeoutMs);
     }
     self->inRun = 0;
+    self->samplePosition += self->frames;
+    if (!self->answered && warmUp) {
+        ++self->warmUpBlocks;
+        return 0;
+    }
+    self->hostAnswering |= self->answered;
+    InterlockedIncrement(&self->blocks);
     if (self->answered) {
         InterlockedIncrement(&self->answeredBlocks);
         simWavWriteBlock(&self->wav, self, index);
     } else if (!self->stopRequested) {
         InterlockedIncrement(&self->missed);
     }
-    self->samplePosition += self->frames;
+    if (self->config.resetAfterBlocks && blockInRun == self->config.resetAfterBlocks
+        && self->callbacks.asioMessage) {
+        InterlockedIncrement(&self->resets);
+        self->callbacks.asioMessage(SIM_kAsioResetRequest, 0, NULL, NULL);
+    }
+    return 1;
+}
+
+/* Like a card, the first switch of a run comes a period after start (in fast mode after a
+ * short pause), which gives the host time to mark itself running. */
+static void awaitFirstSwitch(SimAsio* self, LONGLONG* due)
+{
+    if (self->config.clockMode == SIM_CLOCK_REALTIME) {
+        *due += self->periodTicks;
+        waitUntil(self, *due);
+    } else {
+        WaitForSingleObject(self->wake, kFastFirstSwitchMs);
+    }
 }
 
 /* After its block limit the clock idles, with its statistics written, until it is stopped
@@ -167,6 +192,7 @@ static DWORD WINAPI clockMain(void* arg)
     LONGLONG due = nowTicks();
     if (self->config.clockMode == SIM_CLOCK_REALTIME)
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    awaitFirstSwitch(self, &due);
     while (!self->stopRequested) {
         if (self->rogueRequested) {
             simRogueSwitch(self, index);
@@ -178,7 +204,8 @@ static DWORD WINAPI clockMain(void* arg)
             WaitForSingleObject(self->wake, INFINITE);
             continue;
         } else {
-            runBlock(self, index, ++blockInRun, &due);
+            if (runBlock(self, index, blockInRun + 1, &due))
+                ++blockInRun;
         }
         index ^= 1;
     }
@@ -193,6 +220,8 @@ ASIOError simClockStart(SimAsio* self)
     self->stopRequested = 0;
     self->rogueRequested = 0;
     self->answered = 0;
+    self->hostAnswering = 0;
+    self->warmUpBlocks = 0;
     self->periodTicks = (LONGLONG)((double)self->frames * (double)self->frequency / rate);
     ResetEvent(self->wake);
     self->clockThread = CreateThread(NULL, 0, clockMain, self, 0, &self->clockThreadId);
