@@ -200,6 +200,37 @@ TEST(AsioStreamNames, TableKeepsTheFirst32Drivers)
     EXPECT_EQ(stream.driverLoader().currentDriverIndex(), 31);
 }
 
+TEST(AsioStreamOpen, DriverWithoutBufferSizeFailsTheOpen)
+{
+    StreamSetup setup;
+    setup.set("PreferredSize", 0);
+    CAsioStream stream(setup.drivers.root());
+    RenderProbe probe;
+    EXPECT_EQ(stream.openStream(0, probeRender, &probe), 0);
+    EXPECT_FALSE(stream.closeStream());  // no buffers were created
+}
+
+// Channels in formats the stream does not convert (big-endian: silence; DSD: width
+// unknown, left alone) still run block after block.
+TEST(AsioStreamOpen, UnconvertedFormatsRun)
+{
+    StreamSetup setup;
+    setup.set("SampleTypes", std::to_string(ASIOSTInt24MSB) + "," + std::to_string(ASIOSTDSDInt8LSB1)
+                                 + "," + std::to_string(ASIOSTInt24MSB) + ","
+                                 + std::to_string(ASIOSTDSDInt8LSB1));
+    setup.set("Signal", 1);
+    setup.set("BlockLimit", 3);
+    CAsioStream stream(setup.drivers.root());
+    RenderProbe probe;
+    probe.output = RenderProbe::Output::Sine;
+    ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1);
+    EXPECT_EQ(stream.openedChannels()[1].type, ASIOSTDSDInt8LSB1);
+    ASSERT_TRUE(stream.startStream());
+    EXPECT_EQ(waitForStat(setup.stats, "answered", 3)["answered"], 3);
+    for (int call = 0; call < 3; ++call)
+        EXPECT_EQ(probe.firstInputs[call], 0.0f);
+}
+
 TEST(AsioStreamOpen, ChangeSampleRateAcceptsOnlyOfferedRates)
 {
     StreamSetup setup;
