@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 namespace {
 
 constexpr char kNoDriversName[] = "No ASIO Drivers";
