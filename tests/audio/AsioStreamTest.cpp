@@ -72,6 +72,9 @@ TEST_P(AsioStreamOpenRate, RateOutsideTheKeptRangeBecomes44100)
     RenderProbe probe;
     ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1);
     EXPECT_EQ(stream.currentSampleRate(), GetParam().openedRate);
+    EXPECT_TRUE(stream.closeStream());
+    const bool kept = GetParam().driverRate == GetParam().openedRate;
+    EXPECT_EQ(readStats(setup.stats).at("setSampleRateCalls"), kept ? 0 : 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, AsioStreamOpenRate,
@@ -100,7 +103,9 @@ TEST(AsioStreamOpen, FailingGetSampleRateSkipsRateAndOutputReady)
     ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1);
     EXPECT_EQ(stream.currentSampleRate(), 0.0);
     EXPECT_TRUE(stream.closeStream());
-    EXPECT_EQ(readStats(setup.stats).at("outputReady"), 0);
+    const auto stats = readStats(setup.stats);
+    EXPECT_EQ(stats.at("outputReady"), 0);
+    EXPECT_EQ(stats.at("setSampleRateCalls"), 0);
 }
 
 TEST(AsioStreamOpen, IndexOutsideTheTableFailsWithoutTouchingTheDriver)
@@ -243,6 +248,8 @@ TEST(AsioStreamOpen, ChangeSampleRateAcceptsOnlyOfferedRates)
     EXPECT_EQ(stream.currentSampleRate(), 48000.0);
     EXPECT_TRUE(stream.changeSampleRate(96000.0f));
     EXPECT_EQ(stream.currentSampleRate(), 96000.0);
+    EXPECT_TRUE(stream.closeStream());
+    EXPECT_EQ(readStats(setup.stats).at("setSampleRateCalls"), 2);  // the refused rate: none
 }
 
 TEST(AsioStreamOpen, CloseBeforeAnyOpenReportsFalse)

@@ -255,7 +255,7 @@ struct SimAsio {
     /* statistics */
     volatile LONG blocks, outputReadyCalls, answeredBlocks, late, missed;
     volatile LONG starts, stops, resets, rogueSwitches, touchedOutsideRun, samplePositionCalls;
-    volatile LONG timeInfoSwitches, plainSwitches;
+    volatile LONG timeInfoSwitches, plainSwitches, setSampleRateCalls;
 };
 
 HRESULT simAsioCreate(REFCLSID clsid, REFIID iid, void** out);

@@ -188,6 +188,7 @@ static ASIOError SIM_THISCALL getSampleRate(SimAsio* self, double* rate)
 
 static ASIOError SIM_THISCALL setSampleRate(SimAsio* self, double rate)
 {
+    InterlockedIncrement(&self->setSampleRateCalls);
     if (canSampleRate(self, rate) != SIM_ASE_OK)
         return SIM_ASE_NoClock;
     self->sampleRate = rate;

@@ -123,6 +123,7 @@ void simWriteStats(SimAsio* self)
             self->touchedOutsideRun);
     fprintf(f, "samplePositionCalls=%ld\ntimeInfoSwitches=%ld\nplainSwitches=%ld\n",
             self->samplePositionCalls, self->timeInfoSwitches, self->plainSwitches);
+    fprintf(f, "setSampleRateCalls=%ld\n", self->setSampleRateCalls);
     fprintf(f, "clockThread=%lu\nsampleRate=%.3f\nframes=%ld\nchannels=%ld\n",
             (unsigned long)self->clockThreadId, self->sampleRate, self->frames,
             self->channelCount);
