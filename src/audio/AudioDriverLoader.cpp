@@ -1,0 +1,100 @@
+#include "audio/AudioDriverLoader.h"
+
+#include <cstring>
+
+std::atomic<IAsioDriver*> activeDriver{nullptr};
+
+CAudioDriverLoader::CAudioDriverLoader(const char* asioKey) : CAudioDriverList(asioKey) {}
+
+CAudioDriverLoader::~CAudioDriverLoader()
+{
+    // The list's destruction releases every driver; the call layer must not keep one.
+    if (currentIndex != -1) {
+        const AudioDriverEntry* entry = findEntry(currentIndex);
+        IAsioDriver* current = entry ? entry->driver : nullptr;
+        activeDriver.compare_exchange_strong(current, nullptr);
+    }
+}
+
+std::int32_t CAudioDriverLoader::createDriver(std::int32_t index, IAsioDriver** driver)
+{
+    if (!driver)
+        return kDriverNullArgument;
+    AudioDriverEntry* entry = findEntry(index);
+    if (!entry)
+        return kDriverNoSuchEntry;
+    if (entry->driver)
+        return kDriverAlreadyCreated;
+    // ASIO drivers answer a request for their own class identifier with the ASIO interface.
+    void* object = nullptr;
+    HRESULT hr = CoCreateInstance(entry->classId, nullptr, CLSCTX_INPROC_SERVER, entry->classId,
+                                  &object);
+    if (hr == S_OK && !object)
+        hr = E_NOINTERFACE;  // a server that claims success without an object
+    if (hr != S_OK) {
+        if (object)
+            static_cast<IUnknown*>(object)->Release();
+        *driver = nullptr;
+        return static_cast<std::int32_t>(hr);
+    }
+    entry->driver = static_cast<IAsioDriver*>(object);
+    *driver = entry->driver;
+    return kDriverOk;
+}
+
+std::int32_t CAudioDriverLoader::releaseDriver(std::int32_t index)
+{
+    AudioDriverEntry* entry = findEntry(index);
+    if (entry && entry->driver) {
+        IAsioDriver* driver = entry->driver;
+        entry->driver = nullptr;
+        IAsioDriver* expected = driver;
+        activeDriver.compare_exchange_strong(expected, nullptr);
+        driver->Release();
+    }
+    return kDriverOk;
+}
+
+bool CAudioDriverLoader::currentDriverName(char* buffer) const
+{
+    if (currentIndex == -1) {
+        buffer[0] = '\0';
+        return false;
+    }
+    return driverName(currentIndex, buffer, kDriverNameBytes) == kDriverOk;
+}
+
+void CAudioDriverLoader::removeCurrentDriver()
+{
+    if (currentIndex != -1)
+        releaseDriver(currentIndex);
+    currentIndex = -1;
+}
+
+bool CAudioDriverLoader::loadDriver(const char* name)
+{
+    if (!name)
+        return false;
+    std::int32_t found = -1;
+    char candidate[kDriverNameBytes];
+    for (std::int32_t i = 0; i < count() && found == -1; ++i)
+        if (driverName(i, candidate, kDriverNameBytes) == kDriverOk
+            && std::strcmp(candidate, name) == 0)
+            found = i;
+    if (found == -1)
+        return false;
+
+    char previous[kDriverNameBytes];
+    currentDriverName(previous);
+    removeCurrentDriver();
+    IAsioDriver* created = nullptr;
+    if (createDriver(found, &created) == kDriverOk) {
+        activeDriver.store(created);
+        currentIndex = found;
+        return true;
+    }
+    activeDriver.store(nullptr);
+    if (previous[0] && std::strcmp(previous, name) != 0)
+        loadDriver(previous);  // no driver is current now, so this goes one level deep
+    return false;
+}

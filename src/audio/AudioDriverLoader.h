@@ -1,0 +1,32 @@
+#pragma once
+// Makes one of the listed drivers the current one: creates its in-process object, publishes
+// it as `activeDriver` for the ASIO call layer, and releases it again. A failed switch to
+// another driver brings the previous one back.
+
+#include "audio/AudioDriverList.h"
+
+#include <atomic>
+
+// The ASIO interface of the current driver, read by the call layer on every driver call
+// (also from the driver's and the worker's threads while a stream is open). It holds no
+// reference: the list entry does.
+extern std::atomic<IAsioDriver*> activeDriver;
+
+class CAudioDriverLoader : public CAudioDriverList {
+public:
+    explicit CAudioDriverLoader(const char* asioKey = kAsioDriversKey);
+    ~CAudioDriverLoader() override;
+
+    // Creates the driver of entry `index` into *driver and the entry; the creation status.
+    std::int32_t createDriver(std::int32_t index, IAsioDriver** driver);
+    std::int32_t releaseDriver(std::int32_t index);
+    // The current driver's display name cut to 32 bytes; empty and false without one.
+    bool currentDriverName(char* buffer) const;
+    void removeCurrentDriver();
+    // Makes the driver with this (cut) display name current; the lowest index wins.
+    bool loadDriver(const char* name);
+    std::int32_t currentDriverIndex() const { return currentIndex; }
+
+private:
+    std::int32_t currentIndex = -1;
+};

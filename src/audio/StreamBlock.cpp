@@ -1,0 +1,52 @@
+#include "audio/StreamBlock.h"
+
+#include "audio/SampleConversion.h"
+
+#include <new>
+
+void processStreamBlock(const StreamBlock& b, AsioLong index, std::int32_t blockPosition)
+{
+    for (std::int32_t i = 0; i < b.inputChannels; ++i)
+        convertToFloat(b.inputBuffers[i], b.bufferInfos[i].buffers[index],
+                       b.channelInfos[i].type, b.frames);
+    if (b.render)
+        b.render(b.inputBuffers, b.outputBuffers, b.inputChannels, b.outputChannels, b.frames,
+                 blockPosition, b.owner);
+    for (std::int32_t j = 0; j < b.outputChannels; ++j) {
+        const std::int32_t k = b.inputChannels + j;
+        convertFromFloat(b.outputBuffers[j], b.bufferInfos[k].buffers[index],
+                         b.channelInfos[k].type, b.frames);
+    }
+}
+
+bool CChannelArrays::allocate(std::int32_t inputs, std::int32_t outputs, std::int32_t frames,
+                              float** inputTable, float** outputTable)
+{
+    release(inputTable, outputTable);
+    if (inputs < 0 || outputs < 0 || frames <= 0)
+        return false;
+    const auto perChannel = static_cast<std::size_t>(frames);
+    try {
+        storage.assign(perChannel * static_cast<std::size_t>(inputs + outputs), 0.0f);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    float* next = storage.data();
+    for (std::int32_t i = 0; i < inputs; ++i, next += perChannel)
+        inputTable[i] = next;
+    for (std::int32_t j = 0; j < outputs; ++j, next += perChannel)
+        outputTable[j] = next;
+    inputCount = inputs;
+    outputCount = outputs;
+    return true;
+}
+
+void CChannelArrays::release(float** inputTable, float** outputTable)
+{
+    for (std::int32_t i = 0; i < inputCount; ++i)
+        inputTable[i] = nullptr;
+    for (std::int32_t j = 0; j < outputCount; ++j)
+        outputTable[j] = nullptr;
+    inputCount = outputCount = 0;
+    std::vector<float>().swap(storage);
+}
