@@ -3,6 +3,8 @@
 
 #include "audio/SampleConversion.h"
 
+#include "common/TimingReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -72,21 +74,7 @@ void BM_Memcpy(benchmark::State& state, ASIOSampleType type)
 
 // Keeps each run's time per iteration so the summary can set every conversion against the
 // memcpy of its own format and size.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> nsPerIteration;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                nsPerIteration[run.benchmark_name()] =
-                    run.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-    }
-};
-
-void printSummary(const SummaryReporter& reporter)
+void printSummary(const TimingReporter& reporter)
 {
     std::printf("\n%-11s %-10s %6s %12s %12s %9s\n", "format", "direction", "frames", "ns/frame",
                 "memcpy ns/fr", "x memcpy");
@@ -119,7 +107,7 @@ int main(int argc, char** argv)
             bm->Arg(64)->Arg(512)->Arg(2048);
     }
     benchmark::Initialize(&argc, argv);
-    SummaryReporter reporter;
+    TimingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printSummary(reporter);
     benchmark::Shutdown();

@@ -4,6 +4,8 @@
 
 #include "audio/StreamBlock.h"
 
+#include "common/TimingReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -70,30 +72,16 @@ void BM_StreamBlock(benchmark::State& state, ASIOSampleType type)
     state.SetItemsProcessed(state.iterations() * frames);
 }
 
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> nsPerBlock;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                nsPerBlock[run.benchmark_name()] =
-                    run.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-    }
-};
-
-void printSummary(const SummaryReporter& reporter)
+void printSummary(const TimingReporter& reporter)
 {
     std::printf("\n2 in / 2 out, empty render; period at %.0f Hz\n", kRate);
     std::printf("%-11s %6s %12s %12s %10s\n", "format", "frames", "ns/block", "period ns",
                 "% period");
     for (const Format& format : kFormats) {
         for (std::int32_t frames : kSizes) {
-            const auto it = reporter.nsPerBlock.find(std::string("streamBlock/") + format.name
+            const auto it = reporter.nsPerIteration.find(std::string("streamBlock/") + format.name
                                                      + "/" + std::to_string(frames));
-            if (it == reporter.nsPerBlock.end())
+            if (it == reporter.nsPerIteration.end())
                 continue;
             const double period = frames / kRate * 1e9;
             std::printf("%-11s %6d %12.1f %12.0f %9.4f%%\n", format.name, frames, it->second,
@@ -113,7 +101,7 @@ int main(int argc, char** argv)
             bm->Arg(frames);
     }
     benchmark::Initialize(&argc, argv);
-    SummaryReporter reporter;
+    TimingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printSummary(reporter);
     benchmark::Shutdown();
