@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <limits>
 
@@ -16,6 +18,12 @@ struct LoadCase {
     std::int64_t previousValue, value, previousTime, time;
     std::int32_t expected;
 };
+
+// Names the case in test listings.
+void PrintTo(const LoadCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
 
 class LoadPercentTest : public testing::TestWithParam<LoadCase> {};
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace sysinfo;
 using namespace sysinfo_test;
 
@@ -33,6 +35,11 @@ struct NameCase {
     const char* wanted;
     std::int64_t expected;
 };
+
+void PrintTo(const NameCase& c, std::ostream* os)
+{
+    *os << '"' << c.wanted << '"';
+}
 
 class InstanceLookupTest : public testing::TestWithParam<NameCase> {};
 
@@ -139,6 +146,11 @@ struct Corruption {
     std::size_t objectField; // offset inside the process object, or SIZE_MAX for the block
     std::uint32_t value;
 };
+
+void PrintTo(const Corruption& c, std::ostream* os)
+{
+    *os << c.what;
+}
 
 class CorruptedRecordTest : public testing::TestWithParam<Corruption> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace toolkit;
 
 namespace {
@@ -46,6 +48,11 @@ struct CommandLineCase {
     const char* line;
     const char* file;
 };
+
+void PrintTo(const CommandLineCase& c, std::ostream* os)
+{
+    *os << "[" << c.line << "]";
+}
 
 class CommandLineTest : public testing::TestWithParam<CommandLineCase> {};
 

@@ -1,0 +1,137 @@
+// The application's start-up run inside this test process, so that what cannot be read from
+// another process can be: the menu bar, the menu item states the frame sets when a menu opens,
+// the command route, and the profile keys of the standard profile read.
+#include "app/TarvolinApp.h"
+#include "toolkit/FrameWnd.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+using toolkit::CmdMode;
+
+namespace {
+
+constexpr char kProfileKey[] =
+    "Software\\Local AppWizard-Generated Applications\\Tarvolin\\Settings";
+
+std::string MenuText(HMENU menu, UINT position)
+{
+    char text[256] = {};
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+// The state a popup's item shows once the frame has prepared the popup.
+UINT StateAfterOpening(HWND frame, UINT popupIndex, UINT id)
+{
+    HMENU popup = GetSubMenu(GetMenu(frame), static_cast<int>(popupIndex));
+    SendMessageA(frame, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(popupIndex, FALSE));
+    return GetMenuState(popup, id, MF_BYCOMMAND);
+}
+
+void PumpUntilQuit()
+{
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        DispatchMessageA(&msg);
+    }
+}
+
+} // namespace
+
+class FrameInProcess : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_app.SetInstance(GetModuleHandleA(nullptr), "");
+        ASSERT_TRUE(m_app.InitInstance());
+        m_frame = m_app.MainFrame();
+        ASSERT_NE(m_frame, nullptr);
+    }
+    void TearDown() override
+    {
+        if (m_app.MainFrame() != nullptr) {
+            m_app.MainFrame()->DestroyWindow();
+            PumpUntilQuit();
+        }
+    }
+
+    HWND Frame() const { return m_frame->GetSafeHwnd(); }
+
+    CTarvolinApp m_app;
+    toolkit::CFrameWnd* m_frame = nullptr;
+};
+
+TEST_F(FrameInProcess, MenuBarHasThreeMenus)
+{
+    HMENU bar = GetMenu(Frame());
+    ASSERT_EQ(GetMenuItemCount(bar), 3);
+    EXPECT_EQ(MenuText(bar, 0), "&Zumbrel");
+    EXPECT_EQ(MenuText(bar, 1), "&Presets");
+    EXPECT_EQ(MenuText(bar, 2), "&Help");
+    HMENU zumbrel = GetSubMenu(bar, 0);
+    ASSERT_EQ(GetMenuItemCount(zumbrel), 3);
+    EXPECT_EQ(MenuText(zumbrel, 0), "Options...");
+    EXPECT_EQ(GetMenuItemID(zumbrel, 0), static_cast<UINT>(ID_OPTIONS));
+    EXPECT_NE(GetMenuState(zumbrel, 1, MF_BYPOSITION) & MF_SEPARATOR, 0u);
+    EXPECT_EQ(MenuText(zumbrel, 2), "E&xit");
+    EXPECT_EQ(MenuText(GetSubMenu(bar, 1), 0), "Select a patch below");
+    EXPECT_EQ(MenuText(GetSubMenu(bar, 2), 0), "&About Velmora Zumbrel...");
+}
+
+// Items whose command nobody handles are disabled when their menu opens; the others enabled.
+TEST_F(FrameInProcess, ItemsWithoutHandlerAreShownDisabled)
+{
+    EXPECT_NE(StateAfterOpening(Frame(), 1, ID_SELECT_PATCH) & MF_GRAYED, 0u);
+    EXPECT_EQ(StateAfterOpening(Frame(), 0, ID_APP_EXIT) & MF_GRAYED, 0u);
+    EXPECT_EQ(StateAfterOpening(Frame(), 2, ID_APP_ABOUT) & MF_GRAYED, 0u);
+}
+
+struct RouteCase {
+    UINT id;
+    bool handled;
+};
+
+// Who answers which command along the route view → document → frame → application.
+TEST_F(FrameInProcess, CommandRouteFindsEachStandardHandler)
+{
+    const RouteCase cases[] = {
+        {ID_FILE_NEW, true},      {ID_FILE_OPEN, true},    {ID_FILE_CLOSE, true},
+        {ID_FILE_SAVE, true},     {ID_FILE_SAVE_AS, true}, {ID_APP_ABOUT, true},
+        {ID_APP_EXIT, true},      {ID_SELECT_PATCH, false}, {ID_EDIT_UNDO, false},
+        {ID_EDIT_CUT, false},     {ID_EDIT_COPY, false},   {ID_EDIT_PASTE, false},
+        {ID_NEXT_PANE, false},    {ID_PREV_PANE, false},
+    };
+    for (const RouteCase& c : cases) {
+        EXPECT_EQ(m_frame->RouteCommand(c.id, 0, CmdMode::Query), c.handled) << c.id;
+    }
+}
+
+TEST_F(FrameInProcess, TitleIsApplicationThenDocument)
+{
+    char title[256] = {};
+    GetWindowTextA(Frame(), title, sizeof title);
+    EXPECT_STREQ(title, "Tarvolin - Untitled");
+    EXPECT_EQ(m_app.AppTitle(), "Tarvolin");
+}
+
+// The standard profile read creates the profile keys (the value itself is not written).
+TEST_F(FrameInProcess, ProfileReadCreatesTheSettingsKey)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kProfileKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_NE(RegQueryValueExA(key, "PreviewPages", nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(m_app.GetProfileInt("Settings", "PreviewPages", 0), 0u);
+}
+
+TEST_F(FrameInProcess, ClosingTheFrameEndsTheMessageLoop)
+{
+    PostMessageA(Frame(), WM_CLOSE, 0, 0);
+    PumpUntilQuit();
+    EXPECT_EQ(m_app.MainFrame(), nullptr);
+}
