@@ -21,6 +21,10 @@ bool CDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result)
         result = OnInitDialog() ? TRUE : FALSE;
         return true;
     case WM_COMMAND:
+        // The dialog's own command table first: its controls' notifications and commands.
+        if (OnCmdMsg(LOWORD(wParam), HIWORD(wParam), CmdMode::Execute)) {
+            return true;
+        }
         if (LOWORD(wParam) == IDOK) {
             OnOK();
             return true;

@@ -1,4 +1,6 @@
-// CDialog: a modal dialog box from a dialog template. OK and Cancel end it.
+// CDialog: a modal dialog box from a dialog template. Commands and control notifications go to
+// the dialog's own command table (OnCmdMsg); OK and Cancel, when the table does not take them,
+// end the dialog.
 #pragma once
 
 #include "toolkit/Wnd.h"

@@ -2,10 +2,19 @@
 
 namespace toolkit {
 
+namespace {
+// The window property that binds a subclassed window to its object.
+constexpr char kObjectProperty[] = "ZumbrelWnd";
+} // namespace
+
 CWnd::~CWnd()
 {
     // An object that dies before its window: the window must not call into freed memory.
-    if (m_hWnd != nullptr) {
+    if (m_hWnd != nullptr && m_superProc != nullptr) {
+        HWND hwnd = m_hWnd;
+        Unsubclass();
+        ::DestroyWindow(hwnd);
+    } else if (m_hWnd != nullptr) {
         SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
         SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
         ::DestroyWindow(m_hWnd);
@@ -93,6 +102,43 @@ INT_PTR CALLBACK CWnd::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     }
     SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
     return TRUE;
+}
+
+bool CWnd::SubclassWindow(HWND hwnd)
+{
+    if (hwnd == nullptr || m_hWnd != nullptr || !SetPropA(hwnd, kObjectProperty, this)) {
+        return false;
+    }
+    m_hWnd = hwnd;
+    m_superProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
+    return true;
+}
+
+void CWnd::Unsubclass()
+{
+    SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superProc));
+    RemovePropA(m_hWnd, kObjectProperty);
+    m_superProc = nullptr;
+    m_hWnd = nullptr;
+}
+
+LRESULT CALLBACK CWnd::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = static_cast<CWnd*>(GetPropA(hwnd, kObjectProperty));
+    if (self == nullptr) {
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+    const WNDPROC superProc = self->m_superProc;
+    LRESULT result = 0;
+    if (!self->OnMessage(msg, wParam, lParam, result)) {
+        result = CallWindowProcA(superProc, hwnd, msg, wParam, lParam);
+    }
+    if (msg == WM_NCDESTROY) {
+        self->Unsubclass();
+        self->PostNcDestroy();
+    }
+    return result;
 }
 
 } // namespace toolkit

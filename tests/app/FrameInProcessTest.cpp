@@ -2,6 +2,7 @@
 // another process can be: the menu bar, the menu item states the frame sets when a menu opens,
 // the command route, and the profile keys of the standard profile read.
 #include "app/TarvolinApp.h"
+#include "toolkit/Dialog.h"
 #include "toolkit/FrameWnd.h"
 #include "resource.h"
 
@@ -134,4 +135,44 @@ TEST_F(FrameInProcess, ClosingTheFrameEndsTheMessageLoop)
     PostMessageA(Frame(), WM_CLOSE, 0, 0);
     PumpUntilQuit();
     EXPECT_EQ(m_app.MainFrame(), nullptr);
+}
+
+namespace {
+
+constexpr UINT kCustomCommand = 4242;
+constexpr INT_PTR kCustomResult = 7;
+
+// A modal dialog that sends itself one command as soon as it is up.
+class CSelfDrivenDialog : public toolkit::CDialog {
+public:
+    explicit CSelfDrivenDialog(UINT command) : CDialog(IDD_ABOUTBOX), m_command(command) {}
+    bool OnCmdMsg(unsigned id, unsigned code, CmdMode mode) override
+    {
+        static const toolkit::CommandEntry<CSelfDrivenDialog> table[] = {
+            {kCustomCommand, kCustomCommand, &CSelfDrivenDialog::OnCustom},
+        };
+        return DispatchCommand(this, table, id, mode) || CDialog::OnCmdMsg(id, code, mode);
+    }
+
+protected:
+    bool OnInitDialog() override
+    {
+        PostMessageA(m_hWnd, WM_COMMAND, m_command, 0);
+        return true;
+    }
+
+private:
+    void OnCustom(unsigned) { EndDialog(kCustomResult); }
+    UINT m_command;
+};
+
+} // namespace
+
+TEST(DialogInProcess, CommandsReachTheDialogsOwnTableFirst)
+{
+    CTarvolinApp app;
+    app.SetInstance(GetModuleHandleA(nullptr), "");
+    EXPECT_EQ(CSelfDrivenDialog(kCustomCommand).DoModal(), kCustomResult);
+    EXPECT_EQ(CSelfDrivenDialog(IDCANCEL).DoModal(), IDCANCEL);
+    EXPECT_EQ(CSelfDrivenDialog(IDOK).DoModal(), IDOK);
 }

@@ -218,10 +218,17 @@ TEST_F(ShellUi, MenuPromptsWhileBrowsingThenReady)
 TEST_F(ShellUi, CtrlSAsksForANameAndWritesAnEmptyFile)
 {
     Launch();
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(m_frame, nullptr), &gui));
-    EXPECT_EQ(gui.hwndFocus, GetDlgItem(m_frame, IDW_PANE_FIRST));
+    SetForegroundWindow(m_frame);
+    HWND view = GetDlgItem(m_frame, IDW_PANE_FIRST);
+    const DWORD thread = GetWindowThreadProcessId(m_frame, nullptr);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            GUITHREADINFO gui{};
+            gui.cbSize = sizeof gui;
+            return GetGUIThreadInfo(thread, &gui) && gui.hwndFocus == view;
+        },
+        kWaitMs))
+        << "the keyboard focus is not in the view";
 
     const std::string path = SaveWithKeyboard("song.tvo");
     LONGLONG size = -1;
