@@ -2,7 +2,9 @@
 // another process can be: the menu bar, the menu item states the frame sets when a menu opens,
 // the command route, and the profile keys of the standard profile read.
 #include "app/TarvolinApp.h"
+#include "UiHarness.h"
 #include "toolkit/Dialog.h"
+#include "toolkit/Document.h"
 #include "toolkit/FrameWnd.h"
 #include "resource.h"
 
@@ -10,6 +12,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 using toolkit::CmdMode;
 
@@ -31,6 +34,31 @@ UINT StateAfterOpening(HWND frame, UINT popupIndex, UINT id)
     HMENU popup = GetSubMenu(GetMenu(frame), static_cast<int>(popupIndex));
     SendMessageA(frame, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(popupIndex, FALSE));
     return GetMenuState(popup, id, MF_BYCOMMAND);
+}
+
+struct MessageBoxSeen {
+    std::string caption;
+    std::string text;
+};
+
+// Waits for a message box of this process, reads it and presses OK (from another thread,
+// while the box's own loop runs on the test's thread).
+MessageBoxSeen AnswerMessageBox()
+{
+    HWND box = nullptr;
+    uiharness::WaitUntil(
+        [&] {
+            const auto boxes = uiharness::TopLevelWindows(GetCurrentProcessId(), "#32770");
+            box = boxes.empty() ? nullptr : boxes.front();
+            return box != nullptr;
+        },
+        10000);
+    if (box == nullptr) {
+        return {};
+    }
+    MessageBoxSeen seen{uiharness::WindowText(box), uiharness::DialogItemText(box, 0xFFFF)};
+    uiharness::ClickButton(box, IDOK);
+    return seen;
 }
 
 void PumpUntilQuit()
@@ -128,6 +156,29 @@ TEST_F(FrameInProcess, ProfileReadCreatesTheSettingsKey)
               ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_EQ(m_app.GetProfileInt("Settings", "PreviewPages", 0), 0u);
+}
+
+struct FileFailure {
+    bool save;
+    const char* message;
+};
+
+// The document's file errors show the standard messages, captioned with the application title.
+TEST_F(FrameInProcess, FileErrorsShowTheStandardMessages)
+{
+    const std::string missing = "Z:\\zumbrel-no-such-folder\\song.tvo";
+    for (const FileFailure& failure : {FileFailure{false, "Failed to open document."},
+                                       FileFailure{true, "Failed to save document."}}) {
+        MessageBoxSeen seen;
+        std::thread answer([&] { seen = AnswerMessageBox(); });
+        toolkit::CDocument* document = m_frame->GetActiveDocument();
+        const bool done = failure.save ? document->OnSaveDocument(missing)
+                                       : document->OnOpenDocument(missing);
+        answer.join();
+        EXPECT_FALSE(done);
+        EXPECT_EQ(seen.text, failure.message);
+        EXPECT_EQ(seen.caption, "Tarvolin");
+    }
 }
 
 TEST_F(FrameInProcess, ClosingTheFrameEndsTheMessageLoop)
