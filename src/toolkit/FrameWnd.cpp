@@ -223,7 +223,10 @@ void CFrameWnd::OnMenuSelect(UINT item, UINT flags, HMENU menu)
 void CFrameWnd::OnNcDestroy()
 {
     m_view.reset();
-    m_statusBar = nullptr;
+    if (m_statusBar != nullptr) {
+        m_statusBar->ForgetWindow();
+        m_statusBar = nullptr;
+    }
     CWinApp* app = CWinApp::Get();
     if (app != nullptr && app->MainFrame() == this) {
         app->SetMainFrame(nullptr);

@@ -33,6 +33,8 @@ public:
     // Sizes the bar to its parent's bottom edge and spreads the panes; returns the bar's height.
     int Layout();
     HWND GetSafeHwnd() const { return m_hWnd; }
+    // Called by the frame when its windows are gone: the handle is not ours any more.
+    void ForgetWindow() { m_hWnd = nullptr; }
 
 private:
     struct Pane {
