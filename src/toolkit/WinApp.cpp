@@ -47,11 +47,7 @@ int CWinApp::Run(HINSTANCE instance, const std::string& commandLine)
     }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        // Accelerators first: the frame takes its keys before any child, the plug-in's editor
-        // included, can see them.
-        const CFrameWnd* frame = m_mainFrame;
-        if (frame != nullptr && frame->Accelerators() != nullptr &&
-            TranslateAcceleratorA(frame->GetSafeHwnd(), frame->Accelerators(), &msg)) {
+        if (TranslateFrameAccelerator(msg)) {
             continue;
         }
         TranslateMessage(&msg);
@@ -59,6 +55,14 @@ int CWinApp::Run(HINSTANCE instance, const std::string& commandLine)
     }
     m_template.reset();
     return static_cast<int>(msg.wParam);
+}
+
+// The frame takes its keys before any child, the plug-in's editor included, can see them.
+bool CWinApp::TranslateFrameAccelerator(MSG& msg) const
+{
+    const CFrameWnd* frame = m_mainFrame;
+    return frame != nullptr && frame->Accelerators() != nullptr &&
+           TranslateAcceleratorA(frame->GetSafeHwnd(), frame->Accelerators(), &msg) != 0;
 }
 
 int CWinApp::ShowMessage(const std::string& text, UINT flags) const

@@ -30,6 +30,9 @@ public:
     // Must be set before InitInstance when Run is not used (tests create the frame themselves).
     void SetInstance(HINSTANCE instance, const std::string& commandLine);
     virtual bool InitInstance() = 0;
+    // Takes the main frame's accelerator keys out of the message stream before any window sees
+    // them; true when `msg` was one (it has then become a command to the frame).
+    bool TranslateFrameAccelerator(MSG& msg) const;
 
     HINSTANCE Instance() const { return m_instance; }
     const std::string& AppTitle() const { return m_appTitle; }

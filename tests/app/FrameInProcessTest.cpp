@@ -11,8 +11,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
+#include <vector>
 
 using toolkit::CmdMode;
 
@@ -226,4 +228,83 @@ TEST(DialogInProcess, CommandsReachTheDialogsOwnTableFirst)
     EXPECT_EQ(CSelfDrivenDialog(kCustomCommand).DoModal(), kCustomResult);
     EXPECT_EQ(CSelfDrivenDialog(IDCANCEL).DoModal(), IDCANCEL);
     EXPECT_EQ(CSelfDrivenDialog(IDOK).DoModal(), IDOK);
+}
+
+namespace {
+
+// A child window standing in for the plug-in's editor: it records the keys it receives.
+struct KeyLog {
+    std::vector<WPARAM> keyDowns;
+    std::vector<WPARAM> chars;
+};
+KeyLog g_keys;
+
+LRESULT CALLBACK EditorStandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_KEYDOWN) {
+        g_keys.keyDowns.push_back(wParam);
+    } else if (msg == WM_CHAR) {
+        g_keys.chars.push_back(wParam);
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+void Type(const std::vector<WORD>& modifiers, WORD key)
+{
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    for (WORD m : modifiers) {
+        add(m, false);
+    }
+    add(key, false);
+    add(key, true);
+    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) {
+        add(*it, true);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+} // namespace
+
+// Ctrl+C while a child of the view (such as the plug-in's editor) has the keyboard focus is
+// taken by the frame's accelerator table and never reaches the child; other keys do.
+TEST_F(FrameInProcess, AcceleratorKeysNeverReachAFocusedChildOfTheView)
+{
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &EditorStandInProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "EditorStandIn";
+    RegisterClassA(&wc);
+    HWND view = GetDlgItem(Frame(), IDW_PANE_FIRST);
+    HWND editor = CreateWindowExA(0, "EditorStandIn", "", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50,
+                                  view, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(editor, nullptr);
+    ShowWindow(Frame(), SW_SHOW);
+    SetForegroundWindow(Frame());
+    SetFocus(editor);
+    ASSERT_EQ(GetFocus(), editor);
+    g_keys = {};
+
+    Type({VK_CONTROL}, 'C');
+    Type({}, 'A');
+    auto pump = [&] {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!m_app.TranslateFrameAccelerator(msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        return std::find(g_keys.keyDowns.begin(), g_keys.keyDowns.end(), 'A') != g_keys.keyDowns.end();
+    };
+    ASSERT_TRUE(uiharness::WaitUntil(pump, 5000)) << "the plain key never arrived";
+    EXPECT_EQ(std::count(g_keys.keyDowns.begin(), g_keys.keyDowns.end(), 'C'), 0);
+    EXPECT_EQ(std::count(g_keys.chars.begin(), g_keys.chars.end(), 3), 0); // Ctrl+C's character
+    EXPECT_EQ(std::count(g_keys.chars.begin(), g_keys.chars.end(), 'a'), 1);
 }
