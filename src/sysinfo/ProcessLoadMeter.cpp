@@ -94,7 +94,7 @@ std::int32_t CProcessLoadMeter::SampleLoad(const char* instanceName)
     ProcessCounter counter{false, 0};
     std::int64_t time = 0;
     if (buffer.EnsureCreated()) {
-        buffer.Fill(&QueryProcessObject, nullptr);
+        buffer.Fill(m_query != nullptr ? m_query : &QueryProcessObject, m_context);
         const PerfBlock block{buffer.Data(), buffer.Size()};
         counter = FindProcessorTime(block, name, &AnsiCodePageConverter);
         time = PerfTime100nSec(block);

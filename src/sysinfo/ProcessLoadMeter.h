@@ -9,6 +9,7 @@
 #pragma once
 
 #include "sysinfo/LoadSampler.h"
+#include "sysinfo/PerfDataBuffer.h"
 
 #include <cstdint>
 
@@ -25,6 +26,9 @@ enum PlatformCode : int {
 class CProcessLoadMeter {
 public:
     CProcessLoadMeter() = default;
+    // A meter that takes its performance data from `query` instead of the registry: the seam
+    // through which tests hand it blocks with process objects, which Wine does not provide.
+    CProcessLoadMeter(PerfQuery query, void* context) : m_query(query), m_context(context) {}
     virtual ~CProcessLoadMeter() = default;
 
     // The load of the process whose image base name is `instanceName` (at most 255
@@ -33,6 +37,8 @@ public:
 
 private:
     CLoadSampler m_sampler;
+    PerfQuery m_query = nullptr; // null: the registry's performance data
+    void* m_context = nullptr;
 };
 
 // The version family of the running system.

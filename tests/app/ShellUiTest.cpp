@@ -151,6 +151,16 @@ TEST_F(ShellUi, FrameHasMinimizeAndSystemMenuButCannotBeResizedOrMaximized)
     EXPECT_EQ(style & WS_MAXIMIZEBOX, 0u);
     EXPECT_NE(GetWindowLongA(m_frame, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
     EXPECT_TRUE(IsWindowVisible(m_frame));
+    // The edges offer no sizing handles.
+    RECT outer{};
+    GetWindowRect(m_frame, &outer);
+    const int midY = (outer.top + outer.bottom) / 2;
+    const int midX = (outer.left + outer.right) / 2;
+    for (POINT edge : {POINT{outer.left, midY}, POINT{outer.right - 1, midY},
+                       POINT{midX, outer.bottom - 1}, POINT{outer.right - 1, outer.bottom - 1}}) {
+        const LRESULT hit = SendMessageA(m_frame, WM_NCHITTEST, 0, MAKELPARAM(edge.x, edge.y));
+        EXPECT_TRUE(hit < HTSIZEFIRST || hit > HTSIZELAST) << "hit test " << hit;
+    }
 }
 
 // The frame is shrunk around the form (193 × 71 dialog units) and the status bar.

@@ -1,5 +1,6 @@
 // The meter on the running system (under Wine in the tests): the performance-data query, the
 // fallback to the process's own clocks, and the registry writes of SetPerfCountersEnabled.
+#include "PerfBlockBuilder.h"
 #include "sysinfo/PerfDataWalk.h"
 #include "sysinfo/ProcessLoadMeter.h"
 
@@ -8,6 +9,7 @@
 #include <winperf.h>
 
 #include <cstddef>
+#include <cstring>
 
 using namespace sysinfo;
 
@@ -100,6 +102,64 @@ TEST(ProcessLoadMeter, LongNamesAreCutNotOverrun)
     EXPECT_EQ(meter.SampleLoad(longName.c_str()), 0);
     EXPECT_GE(meter.SampleLoad(longName.c_str()), 0);
     EXPECT_EQ(CProcessLoadMeter().SampleLoad(nullptr), 0);
+}
+
+namespace {
+
+constexpr std::int64_t kSecond = 10000000;
+
+// Performance data as a system with process objects answers: each query advances the block's
+// clock by one second and the test process's processor time by `busyPerSecond`.
+struct ScriptedSystem {
+    std::int64_t busyPerSecond;
+    int queries = 0;
+
+    static long Query(void* context, std::uint8_t* data, std::uint32_t* size)
+    {
+        auto* self = static_cast<ScriptedSystem*>(context);
+        const std::int64_t n = self->queries++;
+        sysinfo_test::PerfBlockBuilder builder(1000 * kSecond + n * kSecond);
+        builder.Add({kProcessObjectIndex,
+                     {{kProcessorTimeCounterIndex, 0}},
+                     {{u"Idle", 0}, {u"METER_TEST", n * self->busyPerSecond}}});
+        const auto bytes = builder.Bytes();
+        if (bytes.size() > *size) {
+            return 234; // more data
+        }
+        std::memcpy(data, bytes.data(), bytes.size());
+        *size = static_cast<std::uint32_t>(bytes.size());
+        return 0;
+    }
+};
+
+} // namespace
+
+// Where the data holds the process object, the meter reads it and not the process's clocks.
+TEST(ProcessLoadMeter, ReadsTheProcessObjectWhereThereIsOne)
+{
+    for (std::int64_t percent : {0, 25, 100, 200}) {
+        ScriptedSystem system{percent * kSecond / 100};
+        CProcessLoadMeter meter(&ScriptedSystem::Query, &system);
+        EXPECT_EQ(meter.SampleLoad("meter_test"), 0);
+        EXPECT_EQ(meter.SampleLoad("meter_test"), percent);
+        KeepOneProcessorBusy(kBusyCpu100ns / 10); // the process's own clocks must not matter
+        EXPECT_EQ(meter.SampleLoad("meter_test"), percent);
+    }
+}
+
+// A block without any object (what Wine answers) makes the meter measure its own process.
+TEST(ProcessLoadMeter, FallsBackToTheProcessClocksOnlyWithoutAProcessObject)
+{
+    auto emptyBlock = [](void*, std::uint8_t* data, std::uint32_t* size) -> long {
+        const auto bytes = sysinfo_test::PerfBlockBuilder(5 * kSecond).Bytes();
+        std::memcpy(data, bytes.data(), bytes.size());
+        *size = static_cast<std::uint32_t>(bytes.size());
+        return 0;
+    };
+    CProcessLoadMeter meter(emptyBlock, nullptr);
+    EXPECT_EQ(meter.SampleLoad("meter_test"), 0);
+    KeepOneProcessorBusy(kBusyCpu100ns);
+    EXPECT_GT(meter.SampleLoad("meter_test"), 0);
 }
 
 TEST(PerfPlatform, WineReportsAnNtFamilySystem)
