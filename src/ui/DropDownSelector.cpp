@@ -193,8 +193,9 @@ void CDropDownSelector::ShowPopup(const SelectorGeometry& g)
 
 void CDropDownSelector::OnLeftButtonDown(POINT point)
 {
+    // Without the arrow strip there is no arrow to click.
     const SelectorGeometry g = Geometry();
-    if (g.opensPopup(point.x))
+    if (m_arrows != nullptr && g.opensPopup(point.x))
         ShowPopup(g);
     Repaint();
     if (m_hWnd != nullptr)
