@@ -108,6 +108,13 @@ unsigned Rgb(COLORREF colour)
     return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
 }
 
+std::string WindowText(HWND window)
+{
+    char text[kTextCapacity] = {};
+    GetWindowTextA(window, text, kTextCapacity);
+    return text;
+}
+
 Picture PrintClient(HWND window)
 {
     RECT rect{};

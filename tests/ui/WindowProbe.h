@@ -27,6 +27,7 @@ Picture LoadBitmapPicture(UINT id);
 bool SameBlock(const Picture& a, int ax, int ay, const Picture& b, int bx, int by, int w, int h);
 constexpr unsigned kUnpainted = 0x123456;
 unsigned Rgb(COLORREF colour);
+std::string WindowText(HWND window);
 
 struct PopupSeen {
     bool opened = false;
