@@ -60,6 +60,17 @@
 #define IDC_ABOUT_LINE2      1001 // at (40, 51)
 #define IDC_ABOUT_LINE3      1002 // at (61, 71)
 
+// Controls of the settings dialog: the labels of template 131, and the owner-drawn controls the
+// dialog creates at initialisation.
+#define IDC_DRIVER_LABEL     1000
+#define IDC_RATE_LABEL       1001
+#define IDC_MIDI_LABEL       1002
+#define IDC_TEMPO_LABEL      1003
+#define IDC_DRIVER_SELECTOR  800
+#define IDC_MIDI_SELECTOR    801
+#define IDC_RATE_SELECTOR    802
+#define IDC_TEMPO_DISPLAY    803
+
 #ifndef IDC_STATIC
 #define IDC_STATIC           (-1) // static controls nobody addresses
 #endif

@@ -1,0 +1,214 @@
+#include "settings/DeviceSettingsDialog.h"
+
+#include "midi/MIDIInDevice.h"
+#include "resource.h"
+
+#include <exception>
+#include <string>
+
+namespace {
+
+constexpr char kTitle[] = "ASIO & MIDI Settings";
+constexpr char kDevice[] = "device";
+constexpr char kList[] = "list";
+constexpr int kRadix = 10;
+constexpr int kDefaultTempo = 120;
+
+// The label font: Tahoma, 13 pixels, normal weight.
+constexpr int kLabelFontHeight = 13;
+constexpr int kLabelFontWeight = 400;
+constexpr char kLabelFontFace[] = "Tahoma";
+
+// Where the owner-drawn controls are created, in dialog client pixels; each sizes itself at
+// its first paint.
+constexpr RECT kDriverRect{100, 18, 250, 60};
+constexpr RECT kRateRect{100, 42, 200, 999};
+constexpr RECT kMidiRect{100, 64, 250, 999};
+constexpr RECT kTempoRect{100, 90, 999, 999};
+
+const char* const kRates[] = {"44100HZ", "48000HZ"};
+constexpr char kNoMidiPort[] = "None";
+
+// Template controls that take the label font, in the order they are given it.
+constexpr int kFontedControls[] = {IDC_DRIVER_LABEL, IDC_MIDI_LABEL, IDC_RATE_LABEL,
+                                   IDC_TEMPO_LABEL,  IDOK,           IDCANCEL};
+
+std::vector<const char*> Pointers(const std::vector<std::string>& texts)
+{
+    std::vector<const char*> pointers;
+    for (const std::string& text : texts)
+        pointers.push_back(text.c_str());
+    return pointers;
+}
+
+// The product name of input port `port`. A port whose capabilities cannot be read is listed
+// with an empty name, so that every later port keeps its position (position = port + 1).
+std::string PortName(UINT port)
+{
+    MIDIINCAPSA caps{};
+    try {
+        midi::CMIDIInDevice::GetPortCaps(port, &caps);
+    } catch (const std::exception&) {
+        return std::string();
+    }
+    caps.szPname[sizeof caps.szPname - 1] = '\0';
+    return caps.szPname;
+}
+
+} // namespace
+
+CDeviceSettingsDialog::CDeviceSettingsDialog()
+    : CDialog(IDD_DEVICE_SETTINGS), m_tempoDisplay(0, 0, 16)
+{
+}
+
+CDeviceSettingsDialog::~CDeviceSettingsDialog()
+{
+    // The controls' windows went with the dialog's; the font outlives every user of it.
+    if (m_hWnd != nullptr)
+        DestroyWindow();
+    if (m_labelFont != nullptr)
+        DeleteObject(m_labelFont);
+}
+
+INT_PTR CDeviceSettingsDialog::DoModal(HWND owner)
+{
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DEVICE_SETTINGS), owner,
+                           &CWnd::DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+bool CDeviceSettingsDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SetWindowTextA(m_hWnd, kTitle);
+    CreateLabelFont();
+    OpenSettings();
+    m_storedDriver = m_settings.getInt(kDevice, "asio", 0, kRadix);
+    m_storedMidiIn = m_settings.getInt(kDevice, "midiin", 0, kRadix);
+    m_storedRate = m_settings.getInt(kDevice, "samplerate", 0, kRadix);
+    CreateSelectors();
+    FillDrivers();
+    FillMidiPorts();
+    FillRates();
+    SetLabelFonts();
+    CreateTempoDisplay();
+    return true;
+}
+
+void CDeviceSettingsDialog::CreateLabelFont()
+{
+    m_labelFont = CreateFontA(kLabelFontHeight, 0, 0, 0, kLabelFontWeight, FALSE, FALSE, FALSE, 0,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                              DEFAULT_PITCH, kLabelFontFace);
+}
+
+void CDeviceSettingsDialog::OpenSettings()
+{
+    const std::string path = CSettingsFile::defaultPath();
+    m_directory = path.substr(0, path.size() - std::string(kSettingsFileName).size());
+    m_settings.setPath(path.c_str());
+}
+
+void CDeviceSettingsDialog::CreateSelectors()
+{
+    const HINSTANCE module = GetModuleHandleA(nullptr);
+    m_driverSelector.Create(kDriverRect, m_hWnd, IDC_DRIVER_SELECTOR);
+    m_driverSelector.AttachBitmap(module, IDB_ARROWS);
+    m_midiSelector.Create(kMidiRect, m_hWnd, IDC_MIDI_SELECTOR);
+    m_midiSelector.AttachBitmap(module, IDB_ARROWS);
+    m_rateSelector.Create(kRateRect, m_hWnd, IDC_RATE_SELECTOR);
+    m_rateSelector.AttachBitmap(module, IDB_ARROWS);
+}
+
+// The count is read anew before every entry, as start-up may rewrite the list meanwhile; the
+// table holds at most 255 names.
+void CDeviceSettingsDialog::FillDrivers()
+{
+    m_driverNames.clear();
+    for (int i = 0; i < kMaxDrivers && i < m_settings.getInt(kList, "num", 1, kRadix); ++i)
+        m_driverNames.push_back(m_settings.getStringValue(kList, std::to_string(i).c_str(), "error"));
+    m_driverSelector.SetItems(Pointers(m_driverNames).data(), static_cast<int>(m_driverNames.size()));
+    m_driverSelector.SetSelection(m_storedDriver);
+}
+
+// "None", then one name per input port. More ports than the selector takes leave it empty;
+// their names are not even asked for.
+void CDeviceSettingsDialog::FillMidiPorts()
+{
+    const UINT ports = midi::CMIDIInDevice::GetNumPorts();
+    if (ports < static_cast<UINT>(CSelectorModel::kMaxItems)) {
+        std::vector<std::string> names{kNoMidiPort};
+        for (UINT port = 0; port < ports; ++port)
+            names.push_back(PortName(port));
+        m_midiSelector.SetItems(Pointers(names).data(), static_cast<int>(names.size()));
+    }
+    m_midiSelector.SetSelection(m_storedMidiIn);
+}
+
+void CDeviceSettingsDialog::FillRates()
+{
+    m_rateSelector.SetItems(kRates, static_cast<int>(std::size(kRates)));
+    m_rateSelector.SetSelection(m_storedRate);
+}
+
+void CDeviceSettingsDialog::SetLabelFonts()
+{
+    for (int id : kFontedControls)
+        SendDlgItemMessageA(m_hWnd, id, WM_SETFONT, reinterpret_cast<WPARAM>(m_labelFont), TRUE);
+}
+
+void CDeviceSettingsDialog::CreateTempoDisplay()
+{
+    m_tempoDisplay.Create(kTempoRect, m_hWnd, IDC_TEMPO_DISPLAY);
+    m_tempoDisplay.SetDigitCount(kTempoDigits);
+    m_tempoDisplay.SetMaximum(kMaxTempo);
+    m_tempoDisplay.SetMinimum(kMinTempo);
+    m_tempoDisplay.m_bLocked = false;
+    m_tempoDisplay.SetValue(m_settings.getInt(kDevice, "tempo", kDefaultTempo, kRadix));
+}
+
+// The controls' notifications (code 0); OK and Cancel take the standard way.
+bool CDeviceSettingsDialog::OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMode mode)
+{
+    static const toolkit::CommandEntry<CDeviceSettingsDialog> commands[] = {
+        {IDC_DRIVER_SELECTOR, IDC_DRIVER_SELECTOR, &CDeviceSettingsDialog::OnDriverChosen},
+        {IDC_MIDI_SELECTOR, IDC_MIDI_SELECTOR, &CDeviceSettingsDialog::OnMidiChosen},
+        {IDC_RATE_SELECTOR, IDC_RATE_SELECTOR, &CDeviceSettingsDialog::OnRateChosen},
+        {IDC_TEMPO_DISPLAY, IDC_TEMPO_DISPLAY, &CDeviceSettingsDialog::OnTempoChanged},
+    };
+    return code == 0 && toolkit::DispatchCommand(this, commands, id, mode);
+}
+
+void CDeviceSettingsDialog::OnDriverChosen(unsigned)
+{
+    m_settings.writeInt(kDevice, "asio", m_driverSelector.GetSelection(), kRadix);
+}
+
+void CDeviceSettingsDialog::OnMidiChosen(unsigned)
+{
+    m_settings.writeInt(kDevice, "midiin", m_midiSelector.GetSelection(), kRadix);
+}
+
+void CDeviceSettingsDialog::OnRateChosen(unsigned)
+{
+    m_settings.writeInt(kDevice, "samplerate", m_rateSelector.GetSelection(), kRadix);
+}
+
+void CDeviceSettingsDialog::OnTempoChanged(unsigned)
+{
+}
+
+// The tempo is written whenever the window goes, after OK and after Cancel alike.
+bool CDeviceSettingsDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    const bool handled = CDialog::OnMessage(msg, wParam, lParam, result);
+    if (msg == WM_DESTROY)
+        m_settings.writeInt(kDevice, "tempo", m_tempoDisplay.GetValue(), kRadix);
+    return handled;
+}
+
+bool RunDeviceSettingsDialog(HWND owner)
+{
+    CDeviceSettingsDialog dialog;
+    return dialog.DoModal(owner) == IDOK;
+}
