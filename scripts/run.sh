@@ -64,13 +64,15 @@ else
   xwd -root -silent | convert xwd:- -crop "$desktop+0+0" +repage "$root/build/screenshot.png"
   echo "run: screenshot in $root/build/screenshot.png"
   # A close request, so the program stops its devices and the card writes its statistics.
-  wine_run taskkill /IM "$(basename "$exe")" </dev/null >/dev/null 2>&1 || true
-  for _ in $(seq 50); do [ -s "$stats" ] && break; sleep 0.1; done
+  # It is sent from the same virtual desktop: windows of another desktop are not seen.
+  wine_run explorer "/desktop=Zumbrel,$desktop" taskkill /IM "$(basename "$exe")" \
+    </dev/null >/dev/null 2>&1 || true
+  for _ in $(seq 100); do [ -s "$stats" ] && break; sleep 0.1; done
   kill "$program" 2>/dev/null || true
   wait "$program" 2>/dev/null || true
   if [ -s "$stats" ]; then
     value() { sed -n "s/^$1=//p" "$stats" | tr -d '\r' | head -1; }
-    echo "run: $card_name played $(value blocks) blocks ($(value outputReady) answered," \
+    echo "run: $card_name played $(value blocks) blocks ($(value answered) answered," \
          "$(value late) late, $(value missed) missed); recording in $wav"
   else
     echo "run: the sound card wrote no statistics (no audio blocks flowed)"

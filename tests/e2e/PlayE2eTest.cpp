@@ -29,6 +29,7 @@ protected:
         m_wavPath = FileIn("out.wav");
         Drivers().setText(card, "WavFile", m_wavPath);
         Drivers().setNumber(card, "WavFormat", 0);
+        Drivers().setText(card, "StatsFile", FileIn("stats.txt"));
         InstallProbe("default");
         WriteSetting("device", "asio", std::to_string(DriversBefore() + 1).c_str());
         WriteSetting("device", "midiin", "1");
@@ -185,9 +186,13 @@ TEST_F(Play, ClosingWhileTheDevicesRunEndsCleanly)
     for (int at = 50; at < 20000; at += 5) {
         script << at << " short " << ((at / 5) % 2 == 0 ? "90" : "80") << " 3c 64\n";
     }
-    StartPlaying(script.str());
+    const std::string card = StartPlaying(script.str());
     ASSERT_TRUE(MidiRecordsReach(10));
     EXPECT_EQ(CloseProgram(), 0u);
+    // The card was stopped and released: it wrote its counters at the end.
+    const auto stats = readStats(FileIn("stats.txt"));
+    EXPECT_GT(stats.count("blocks") ? stats.at("blocks") : 0.0, 0.0);
+    EXPECT_EQ(stats.count("stops") ? stats.at("stops") : 0.0, 1.0);
     const std::vector<ProbeRecord> records = Log().Records();
     ASSERT_FALSE(records.empty());
     EXPECT_EQ(records.back().kind, "dispatch");
