@@ -118,13 +118,21 @@ TEST_F(Startup, UsesTheWorkingDirectoryForLibraryAndSettings)
 // and the caption comes back.
 TEST_F(Startup, SecondInitialUpdateKeepsTheInstrument)
 {
+    AddCard("E2E Renew");
+    WriteSetting("device", "asio", std::to_string(DriversBefore() + 1).c_str());
     InstallProbe("default");
     Launch();
     ASSERT_TRUE(CaptionBecomes("Zumbrel - Program 0"));
+    const auto renders = [&] { return Log().Records("process").size(); };
+    ASSERT_TRUE(uiharness::WaitUntil([&] { return renders() > 0; }, kWaitMs));
     Command(kFileNew);
     ASSERT_TRUE(CaptionBecomes("Zumbrel - Program 0"));
+    const std::size_t before = renders();
+    EXPECT_TRUE(uiharness::WaitUntil([&] { return renders() > before; }, kWaitMs))
+        << "the stream stopped rendering";
     EXPECT_EQ(Dispatches(kOpOpen).size(), 1u);
     EXPECT_EQ(Dispatches(kOpSetProgram).size(), 1u);
+    EXPECT_EQ(Dispatches(kOpMainsChanged).size(), 2u);
     EXPECT_EQ(CloseProgram(), 0u);
     EXPECT_EQ(Dispatches(kOpClose).size(), 1u);
 }
