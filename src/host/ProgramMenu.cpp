@@ -3,6 +3,7 @@
 #include "host/TarvolinView.h"
 
 #include "host/HostRules.h"
+#include "resource.h"
 #include "toolkit/FrameWnd.h"
 
 #include <algorithm>
@@ -64,6 +65,12 @@ bool CTarvolinView::OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMode mode)
         {host::kFirstProgramCommand, host::kFirstProgramCommand + host::kSelectablePrograms - 1,
          &CTarvolinView::OnProgramCommand},
     };
+    if (id == ID_OPTIONS && s_optionsHandler != nullptr) {
+        if (mode == toolkit::CmdMode::Execute) {
+            OnOptions(id);
+        }
+        return true;
+    }
     return toolkit::DispatchCommand(this, table, id, mode);
 }
 

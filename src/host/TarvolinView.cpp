@@ -14,6 +14,8 @@ constexpr char kInitialTitle[] = "Zumbrel";
 constexpr DWORD kDirectoryCapacity = MAX_PATH;
 } // namespace
 
+CTarvolinView::OptionsHandler CTarvolinView::s_optionsHandler = nullptr;
+
 CTarvolinView::CTarvolinView() : CFormView(IDD_INSTRUMENT_FORM), m_windowTitle(kInitialTitle) {}
 
 CTarvolinView::~CTarvolinView()
@@ -177,6 +179,11 @@ void CTarvolinView::OnSysExBuffer(char* data, std::uint32_t bytesRecorded, std::
     }
     m_plugin.AddSysExEvent(data, static_cast<std::int32_t>(bytesRecorded), StreamRate(), timestamp);
     LendSysExBuffer();
+}
+
+void CTarvolinView::OnOptions(unsigned)
+{
+    s_optionsHandler(*this);
 }
 
 void CTarvolinView::OnSysExError(char*, std::uint32_t, std::uint32_t) {}

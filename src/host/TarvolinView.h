@@ -39,6 +39,12 @@ public:
     // chosen rate and the chosen MIDI port, and hands the tempo to the plug-in.
     void BringUpDevices();
 
+    // What the Options command (ID_OPTIONS) runs: the device settings dialog, which calls
+    // BringUpDevices when the user confirms it. Until one is set the command has no handler
+    // and its menu item shows disabled. Set it before the frame is created.
+    using OptionsHandler = void (*)(CTarvolinView& view);
+    static void SetOptionsHandler(OptionsHandler handler) { s_optionsHandler = handler; }
+
     // MIDI receiver (the service's callback thread).
     void OnSysExBuffer(char* data, std::uint32_t bytesRecorded, std::uint32_t timestamp) override;
     void OnShortMessage(std::uint32_t message, std::uint32_t timestamp) override;
@@ -66,6 +72,7 @@ private:
     void OnNextProgram(unsigned id);
     void OnProgramCommand(unsigned id);
     void OnPaint();
+    void OnOptions(unsigned id);
 
     // Stops both devices, then releases the plug-in (and closes its editor).
     void ShutDown() noexcept;
@@ -86,4 +93,6 @@ private:
     std::int32_t m_currentProgram = 0;
     // The start-up ran (successfully or not): a further initial update starts nothing again.
     bool m_startupDone = false;
+
+    static OptionsHandler s_optionsHandler;
 };

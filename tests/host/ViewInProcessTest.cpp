@@ -2,9 +2,9 @@
 // executable, so that the menus can be read (they cannot be from another process): the menu
 // bar with the stepping commands, one Presets item per program, which of them can be chosen,
 // and that a second initial update adds nothing.
-#include "ProbeSupport.h"
 #include "UiHarness.h"
 #include "app/TarvolinApp.h"
+#include "host/TarvolinView.h"
 #include "toolkit/FrameWnd.h"
 #include "resource.h"
 
@@ -35,6 +35,11 @@ std::string WindowsPath(const std::string& path)
         c = c == '/' ? '\\' : c;
     }
     return result;
+}
+
+std::string ProbePath(const std::string& variant)
+{
+    return variant == "programs0" ? PROBE_PROGRAMS0_DLL : PROBE_PROGRAMS128_DLL;
 }
 
 std::string ThisExecutablesBaseName()
@@ -133,6 +138,32 @@ TEST_P(ViewInProcess, SecondInitialUpdateAddsNothing)
     m_frame->InitialUpdateFrame();
     EXPECT_EQ(GetMenuItemCount(GetMenu(Frame())), 5);
     EXPECT_EQ(GetMenuItemCount(Presets()), 1 + Programs());
+}
+
+int optionsRuns = 0;
+
+void CountAndBringUp(CTarvolinView& view)
+{
+    ++optionsRuns;
+    view.BringUpDevices();
+}
+
+// The settings dialog is connected through the handler; without one Options stays disabled.
+TEST_P(ViewInProcess, OptionsRunsItsHandlerOnlyOnceOneIsSet)
+{
+    HMENU zumbrel = GetSubMenu(GetMenu(Frame()), 0);
+    const auto optionsEnabled = [&] {
+        SendMessageA(Frame(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(zumbrel), 0);
+        return (GetMenuState(zumbrel, ID_OPTIONS, MF_BYCOMMAND) & MF_GRAYED) == 0;
+    };
+    EXPECT_FALSE(optionsEnabled());
+    CTarvolinView::SetOptionsHandler(&CountAndBringUp);
+    optionsRuns = 0;
+    EXPECT_TRUE(optionsEnabled());
+    SendMessageA(Frame(), WM_COMMAND, ID_OPTIONS, 0);
+    EXPECT_EQ(optionsRuns, 1);
+    CTarvolinView::SetOptionsHandler(nullptr);
+    EXPECT_FALSE(optionsEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(Probes, ViewInProcess, testing::Values("programs0", "programs128"));
