@@ -1,0 +1,93 @@
+// The device bring-up: applies section "device" of the settings file to the audio stream, the
+// MIDI input port and the plug-in. Runs at start-up and again whenever the settings change.
+#include "host/TarvolinView.h"
+
+#include "host/HostRules.h"
+
+#include <exception>
+
+namespace {
+constexpr char kDeviceSection[] = "device";
+constexpr int kDecimal = 10;
+constexpr int kDefaultTempo = 120;
+constexpr char kAsioFailed[] = "ASIO failed";
+constexpr char kMidiFailed[] = "MIDI IN port failed";
+} // namespace
+
+void CTarvolinView::BringUpDevices()
+{
+    // Nothing is reconfigured while a device can still call back.
+    m_asioStream.closeStream();
+    m_midiInDevice.Stop();
+
+    m_asioDriver = m_settings.getInt(kDeviceSection, "asio", 0, kDecimal);
+    m_midiInPort = m_settings.getInt(kDeviceSection, "midiin", 0, kDecimal);
+    m_sampleRateCode = m_settings.getInt(kDeviceSection, "samplerate", 0, kDecimal);
+
+    BringUpAudio();
+    BringUpMidi();
+    const int count = m_asioStream.driverCount();
+    for (int i = 1; i <= count && i < kDriverNameEntries; ++i) {
+        m_driverNames[i] = m_asioStream.driverNameAt(i - 1);
+    }
+    const int tempo = m_settings.getInt(kDeviceSection, "tempo", kDefaultTempo, kDecimal);
+    m_plugin.SetTempo(static_cast<float>(tempo));
+}
+
+// A rate the driver refuses leaves driver and plug-in at their rates for this run and stores
+// 44100 for the next one; a refused 44100 stores nothing; an unknown code changes nothing.
+void CTarvolinView::BringUpAudio()
+{
+    if (m_asioDriver < 1 || m_asioDriver > m_asioStream.driverCount()) {
+        return;
+    }
+    if (!m_asioStream.openStream(m_asioDriver - 1, &CVstPlugin::RenderCallback, &m_plugin)) {
+        ShowStopMessage(kAsioFailed);
+        return;
+    }
+    const int rate = host::SampleRateForCode(m_sampleRateCode);
+    if (rate != 0) {
+        if (m_asioStream.changeSampleRate(static_cast<float>(rate))) {
+            m_plugin.SetSampleRate(static_cast<float>(rate));
+            m_settings.writeInt(kDeviceSection, "samplerate", m_sampleRateCode, kDecimal);
+        } else if (m_sampleRateCode != host::kRateCode44100) {
+            m_settings.writeInt(kDeviceSection, "samplerate", host::kRateCode44100, kDecimal);
+        }
+    }
+    m_asioStream.startStream();
+}
+
+void CTarvolinView::BringUpMidi()
+{
+    const int ports = static_cast<int>(midi::CMIDIInDevice::GetNumPorts());
+    if (m_midiInPort < 1 || m_midiInPort > ports) {
+        try {
+            m_midiInDevice.Close();
+        } catch (const std::exception&) {
+            // The port stays opened and stopped: it delivers nothing.
+        }
+        return;
+    }
+    m_midiInDevice.AttachReceiver(this);
+    try {
+        m_midiInDevice.Open(static_cast<UINT>(m_midiInPort - 1));
+        m_midiInDevice.Start();
+    } catch (const std::exception&) {
+        ShowStopMessage(kMidiFailed);
+    }
+    LendSysExBuffer();
+}
+
+// Only an opened port takes the buffer; a refusal (port closed under us, too many buffers)
+// leaves the port without system-exclusive input but never ends the program, whichever
+// thread lends.
+void CTarvolinView::LendSysExBuffer() noexcept
+{
+    if (m_midiInDevice.GetState() == midi::CMIDIInDevice::kClosed) {
+        return;
+    }
+    try {
+        m_midiInDevice.QueueSysExBuffer(m_sysExBuffer, kSysExBufferBytes);
+    } catch (const std::exception&) {
+    }
+}

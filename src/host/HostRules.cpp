@@ -1,0 +1,61 @@
+#include "host/HostRules.h"
+
+namespace host {
+
+namespace {
+constexpr const char* kApplicationName = "Zumbrel";
+constexpr const char* kLibraryExtension = ".dll";
+} // namespace
+
+FrameSize FrameSizeForEditor(const ERect& editor)
+{
+    return {editor.right + kFrameExtraWidth, editor.bottom + kFrameExtraHeight};
+}
+
+std::string InstrumentLibraryPath(const std::string& directory, const std::string& modulePath)
+{
+    const std::size_t slash = modulePath.find_last_of("\\/:");
+    std::string base = slash == std::string::npos ? modulePath : modulePath.substr(slash + 1);
+    const std::size_t dot = base.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) {
+        base.erase(dot);
+    }
+    return directory + base + kLibraryExtension;
+}
+
+int SampleRateForCode(int code)
+{
+    switch (code) {
+    case kRateCode44100:
+        return 44100;
+    case kRateCode48000:
+        return 48000;
+    case kRateCode96000:
+        return 96000;
+    default:
+        return 0;
+    }
+}
+
+ShortMessage SplitShortMessage(std::uint32_t word)
+{
+    return {static_cast<std::uint8_t>(word & 0xFF), static_cast<std::uint8_t>((word >> 8) & 0xFF),
+            static_cast<std::uint8_t>((word >> 16) & 0xFF)};
+}
+
+std::string ProgramTitle(const char* programName)
+{
+    return std::string(kApplicationName) + " - " + (programName != nullptr ? programName : "");
+}
+
+int PreviousProgram(int current)
+{
+    return current <= 0 ? -1 : current - 1;
+}
+
+int NextProgram(int current, int programCount)
+{
+    return current >= programCount - 1 ? -1 : current + 1;
+}
+
+} // namespace host

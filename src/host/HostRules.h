@@ -1,0 +1,59 @@
+#pragma once
+// The instrument view's rules that need no operating system: where the instrument library
+// is, how big the frame becomes around the editor, which rate a settings code asks for, how
+// a MIDI short message splits, the program title and the stepping between programs.
+// Portable: built and tested natively too.
+
+#include "plugin/VstInterface.h"
+
+#include <cstdint>
+#include <string>
+
+namespace host {
+
+// The frame's outer size around an editor rectangle: room for the borders, caption, menu bar
+// and status bar that the frame adds to the editor's own size.
+constexpr int kFrameExtraWidth = 10;
+constexpr int kFrameExtraHeight = 67;
+
+struct FrameSize {
+    int width;
+    int height;
+};
+
+FrameSize FrameSizeForEditor(const ERect& editor);
+
+// The library the program plays: `directory` (ending in a separator) + the base name of
+// `modulePath` (no folder, no extension) + ".dll".
+std::string InstrumentLibraryPath(const std::string& directory, const std::string& modulePath);
+
+// Sample-rate codes of the settings file.
+constexpr int kRateCode44100 = 0;
+constexpr int kRateCode48000 = 1;
+constexpr int kRateCode96000 = 2;
+// The rate in Hz a code asks for; 0 for a code that asks for no change.
+int SampleRateForCode(int code);
+
+struct ShortMessage {
+    std::uint8_t status;  // command in the high nibble, channel in the low one
+    std::uint8_t data1;
+    std::uint8_t data2;
+};
+// Status in bits 0-7, data 1 in bits 8-15, data 2 in bits 16-23; the top byte is ignored.
+ShortMessage SplitShortMessage(std::uint32_t word);
+
+// The caption for a program: the application name, " - " and the program's name.
+std::string ProgramTitle(const char* programName);
+
+// The program a step leads to, or -1 when the step goes nowhere (already at that end).
+int PreviousProgram(int current);
+int NextProgram(int current, int programCount);
+
+// Menu commands of the programs: program i has kFirstProgramCommand + i; only the first
+// kSelectablePrograms have a handler, the rest are listed disabled.
+constexpr unsigned kFirstProgramCommand = 200;
+constexpr unsigned kSelectablePrograms = 80;
+constexpr unsigned kPreviousProgramCommand = 990;
+constexpr unsigned kNextProgramCommand = 991;
+
+} // namespace host

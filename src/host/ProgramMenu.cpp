@@ -1,0 +1,102 @@
+// The program menu: one "&Presets" item per plug-in program, two stepping commands on the menu
+// bar, and the current program's name in the frame's caption.
+#include "host/TarvolinView.h"
+
+#include "host/HostRules.h"
+#include "resource.h"
+#include "toolkit/FrameWnd.h"
+
+#include <algorithm>
+
+namespace {
+constexpr int kPresetsMenuPosition = 1;
+constexpr UINT kPreviousPosition = 2;
+constexpr UINT kNextPosition = 3;
+constexpr char kPreviousText[] = " &<< ";
+constexpr char kNextText[] = " &>> ";
+constexpr std::int32_t kAllCategories = -1;
+} // namespace
+
+void CTarvolinView::BuildProgramMenu()
+{
+    HWND frame = GetParentFrame()->GetSafeHwnd();
+    HMENU bar = GetMenu(frame);
+    HMENU presets = bar != nullptr ? GetSubMenu(bar, kPresetsMenuPosition) : nullptr;
+    const std::int32_t count = m_plugin.NumPrograms();
+    for (std::int32_t i = 0; i < count && presets != nullptr; ++i) {
+        char name[kVstProgramNameBytes] = {};
+        m_plugin.GetProgramNameIndexed(name, kAllCategories, i);
+        AppendMenuA(presets, MF_STRING, host::kFirstProgramCommand + static_cast<UINT>(i), name);
+    }
+    ShowProgram(0);
+    if (bar != nullptr) {
+        InsertMenuA(bar, kPreviousPosition, MF_BYPOSITION | MF_STRING,
+                    host::kPreviousProgramCommand, kPreviousText);
+        InsertMenuA(bar, kNextPosition, MF_BYPOSITION | MF_STRING, host::kNextProgramCommand,
+                    kNextText);
+        DrawMenuBar(frame);
+    }
+}
+
+// Selects `program` on the plug-in; the caption follows on the next paint.
+void CTarvolinView::ShowProgram(int program)
+{
+    m_plugin.SetProgram(program);
+    char name[kVstProgramNameBytes] = {};
+    m_plugin.GetProgramName(name);
+    m_windowTitle = host::ProgramTitle(name);
+    m_currentProgram = program;
+    InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+// A program chosen from the menu is selected here, before the normal table, for every program
+// the plug-in has; the table then finds handlers only for the first 80.
+bool CTarvolinView::OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMode mode)
+{
+    const unsigned count = static_cast<unsigned>(std::max(m_plugin.NumPrograms(), 0));
+    if (mode == toolkit::CmdMode::Execute && code == 0 && id >= host::kFirstProgramCommand &&
+        id - host::kFirstProgramCommand < count && m_plugin.IsLoaded()) {
+        ShowProgram(static_cast<int>(id - host::kFirstProgramCommand));
+    }
+    static const toolkit::CommandEntry<CTarvolinView> table[] = {
+        {host::kPreviousProgramCommand, host::kPreviousProgramCommand,
+         &CTarvolinView::OnPreviousProgram},
+        {host::kNextProgramCommand, host::kNextProgramCommand, &CTarvolinView::OnNextProgram},
+        {host::kFirstProgramCommand, host::kFirstProgramCommand + host::kSelectablePrograms - 1,
+         &CTarvolinView::OnProgramCommand},
+    };
+    if (id == ID_OPTIONS && s_optionsHandler != nullptr) {
+        if (mode == toolkit::CmdMode::Execute) {
+            OnOptions(id);
+        }
+        return true;
+    }
+    return toolkit::DispatchCommand(this, table, id, mode);
+}
+
+void CTarvolinView::OnPreviousProgram(unsigned)
+{
+    const int program = host::PreviousProgram(m_currentProgram);
+    if (program >= 0) {
+        ShowProgram(program);
+    }
+}
+
+void CTarvolinView::OnNextProgram(unsigned)
+{
+    const int program = host::NextProgram(m_currentProgram, m_plugin.NumPrograms());
+    if (program >= 0) {
+        ShowProgram(program);
+    }
+}
+
+// The selection happened in OnCmdMsg; this entry only makes the first 80 items selectable.
+void CTarvolinView::OnProgramCommand(unsigned) {}
+
+void CTarvolinView::OnPaint()
+{
+    PAINTSTRUCT paint;
+    BeginPaint(m_hWnd, &paint);
+    EndPaint(m_hWnd, &paint);
+    SetWindowTextA(GetParentFrame()->GetSafeHwnd(), m_windowTitle.c_str());
+}

@@ -1,0 +1,191 @@
+#include "host/TarvolinView.h"
+
+#include "host/HostRules.h"
+#include "resource.h"
+#include "toolkit/FrameWnd.h"
+
+namespace {
+constexpr std::int32_t kPluginBlockSize = 2048;
+constexpr float kStartupSampleRate = 44100.0f;
+constexpr char kMessageCaption[] = "Zumbrel";
+constexpr char kMissingInstrument[] = "Can not find VSTi";
+constexpr char kInitialTitle[] = "Zumbrel";
+// Room for the working directory; a longer one leaves the path empty, so no library is found.
+constexpr DWORD kDirectoryCapacity = MAX_PATH;
+} // namespace
+
+CTarvolinView::OptionsHandler CTarvolinView::s_optionsHandler = nullptr;
+
+CTarvolinView::CTarvolinView() : CFormView(IDD_INSTRUMENT_FORM), m_windowTitle(kInitialTitle) {}
+
+CTarvolinView::~CTarvolinView()
+{
+    ShutDown();
+}
+
+// The start-up; see the class comment. New and Open give the view its initial update again:
+// the instrument keeps running then, and only the caption is shown again on the next paint.
+void CTarvolinView::OnInitialUpdate()
+{
+    if (m_startupDone) {
+        InvalidateRect(m_hWnd, nullptr, TRUE);
+        return;
+    }
+    m_startupDone = true;
+    CFormView::OnInitialUpdate();
+    GetParentFrame()->RecalcLayout();
+    ResizeParentToFit();
+
+    ReadDirectoryPath();
+    if (!OpenInstrument()) {
+        ReportMissingInstrument();
+        return;
+    }
+    SizeFrameAroundEditor();
+    m_settings.setPath((m_directoryPath + kSettingsFileName).c_str());
+    BuildProgramMenu();
+    BringUpDevices();
+    m_driverNames[0] = "none";
+    PublishDriverList();
+}
+
+void CTarvolinView::ReadDirectoryPath()
+{
+    char directory[kDirectoryCapacity] = {};
+    const DWORD length = GetCurrentDirectoryA(kDirectoryCapacity, directory);
+    m_directoryPath = length == 0 || length >= kDirectoryCapacity ? std::string()
+                                                                  : std::string(directory) + "\\";
+}
+
+bool CTarvolinView::OpenInstrument()
+{
+    if (m_directoryPath.empty()) {
+        return false;
+    }
+    char module[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return false;
+    }
+    const std::string library = host::InstrumentLibraryPath(m_directoryPath, module);
+    if (!m_plugin.Load(library.c_str())) {
+        return false;
+    }
+    // The plug-in is switched off before it is opened, as instruments expect.
+    m_plugin.MainsChanged(0);
+    m_plugin.Open();
+    m_plugin.SetBlockSize(kPluginBlockSize);
+    m_plugin.SetSampleRate(kStartupSampleRate);
+    m_plugin.MainsChanged(1);
+    m_plugin.EditOpen(m_hWnd);
+    return true;
+}
+
+// The frame gets the editor's size plus its own parts, then moves to the middle of the screen.
+// A plug-in without an editor leaves the rectangle pointer unset (or gives an empty rectangle):
+// the frame then keeps the size of the empty form it already has.
+void CTarvolinView::SizeFrameAroundEditor()
+{
+    HWND frame = GetParentFrame()->GetSafeHwnd();
+    ERect* editor = nullptr;
+    m_plugin.EditGetRect(&editor);
+    if (editor != nullptr) {
+        const ERect rect = *editor;
+        if (rect.right > rect.left && rect.bottom > rect.top) {
+            const host::FrameSize size = host::FrameSizeForEditor(rect);
+            SetWindowPos(frame, nullptr, 0, 0, size.width, size.height,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    RECT outer{};
+    if (GetWindowRect(frame, &outer) &&
+        GetMonitorInfoA(MonitorFromWindow(frame, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        const int width = outer.right - outer.left;
+        const int height = outer.bottom - outer.top;
+        SetWindowPos(frame, nullptr, work.left + (work.right - work.left - width) / 2,
+                     work.top + (work.bottom - work.top - height) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void CTarvolinView::PublishDriverList()
+{
+    const int count = m_asioStream.driverCount();
+    for (int i = 0; i <= count && i < kDriverNameEntries; ++i) {
+        m_settings.writeString("list", std::to_string(i).c_str(), m_driverNames[i].c_str());
+    }
+    m_settings.writeInt("list", "num", count + 1, 10);
+}
+
+void CTarvolinView::ReportMissingInstrument()
+{
+    ShowStopMessage(kMissingInstrument);
+    PostMessageA(GetParent(m_hWnd), WM_CLOSE, 0, 0);
+}
+
+void CTarvolinView::ShowStopMessage(const char* text) const
+{
+    MessageBoxA(m_hWnd, text, kMessageCaption, MB_OK | MB_ICONSTOP);
+}
+
+// The view's window goes first when the frame closes, while the editor's parent still exists.
+bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (msg) {
+    case WM_PAINT:
+        OnPaint();
+        result = 0;
+        return true;
+    case WM_DESTROY:
+        ShutDown();
+        return false;
+    default:
+        return CFormView::OnMessage(msg, wParam, lParam, result);
+    }
+}
+
+// Devices first: once the stream is closed no render call runs, once the port is closed no
+// delivery arrives; only then is the plug-in released. Safe to run more than once.
+void CTarvolinView::ShutDown() noexcept
+{
+    m_asioStream.closeStream();
+    try {
+        m_midiInDevice.Close();
+    } catch (const std::exception&) {
+        m_midiInDevice.Stop();  // a port that refuses to close at least delivers nothing more
+    }
+    m_midiInDevice.AttachReceiver(nullptr);
+    m_plugin.Unload();
+}
+
+// MIDI receiver: queue the event on the plug-in, stamped with the stream's rate.
+void CTarvolinView::OnShortMessage(std::uint32_t message, std::uint32_t timestamp)
+{
+    const host::ShortMessage split = host::SplitShortMessage(message);
+    if (!m_plugin.IsLoaded()) {
+        return;
+    }
+    m_plugin.AddMidiEvent(split.status, split.data1, split.data2, StreamRate(), timestamp);
+}
+
+// The event list copies the bytes, so the buffer can be lent again at once.
+void CTarvolinView::OnSysExBuffer(char* data, std::uint32_t bytesRecorded, std::uint32_t timestamp)
+{
+    if (!m_plugin.IsLoaded()) {
+        return;
+    }
+    m_plugin.AddSysExEvent(data, static_cast<std::int32_t>(bytesRecorded), StreamRate(), timestamp);
+    LendSysExBuffer();
+}
+
+void CTarvolinView::OnOptions(unsigned)
+{
+    s_optionsHandler(*this);
+}
+
+void CTarvolinView::OnSysExError(char*, std::uint32_t, std::uint32_t) {}
+
+void CTarvolinView::OnShortMessageError(std::uint32_t, std::uint32_t) {}

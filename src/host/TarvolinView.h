@@ -1,0 +1,98 @@
+#pragma once
+// CTarvolinView: the instrument view, owner of every running part of the program: the MIDI
+// input port, the audio stream, the plug-in and the settings file. It is the form of template
+// 101 inside the main frame; the plug-in's editor opens inside it.
+//
+// Start-up runs on the first initial update: load the library named after the executable from
+// the working directory, open the plug-in and its editor, size the frame around the editor,
+// bind the settings file, build the program menu, bring the devices up from the settings and
+// publish the driver names. Shutdown stops the audio stream and the MIDI port before the
+// plug-in is released, so no render call or MIDI delivery ever reaches a released plug-in.
+//
+// Threads: everything here runs on the user-interface thread except the receiver operations
+// (the MIDI service's callback thread), which only queue events on the plug-in and lend the
+// system-exclusive buffer again. The audio stream renders through CVstPlugin::RenderCallback
+// with the plug-in as its owner.
+
+#include "audio/AsioStream.h"
+#include "midi/MIDIInDevice.h"
+#include "midi/MIDIInReceiver.h"
+#include "plugin/VstPlugin.h"
+#include "settings/SettingsFile.h"
+#include "toolkit/View.h"
+
+#include <cstdint>
+#include <string>
+
+class CTarvolinView : public toolkit::CFormView, public midi::CMIDIInReceiver {
+public:
+    static constexpr int kSysExBufferBytes = 100;
+    static constexpr int kDriverNameEntries = 255;
+
+    CTarvolinView();
+    ~CTarvolinView() override;
+
+    void OnInitialUpdate() override;
+    bool OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMode mode) override;
+
+    // Applies the device settings: closes both devices, then opens the chosen driver at the
+    // chosen rate and the chosen MIDI port, and hands the tempo to the plug-in.
+    void BringUpDevices();
+
+    // What the Options command (ID_OPTIONS) runs: the device settings dialog, which calls
+    // BringUpDevices when the user confirms it. Until one is set the command has no handler
+    // and its menu item shows disabled. Set it before the frame is created.
+    using OptionsHandler = void (*)(CTarvolinView& view);
+    static void SetOptionsHandler(OptionsHandler handler) { s_optionsHandler = handler; }
+
+    // MIDI receiver (the service's callback thread).
+    void OnSysExBuffer(char* data, std::uint32_t bytesRecorded, std::uint32_t timestamp) override;
+    void OnShortMessage(std::uint32_t message, std::uint32_t timestamp) override;
+    void OnSysExError(char* data, std::uint32_t bytesRecorded, std::uint32_t timestamp) override;
+    void OnShortMessageError(std::uint32_t message, std::uint32_t timestamp) override;
+
+protected:
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    // Start-up pieces, in the order the start-up runs them.
+    void ReadDirectoryPath();
+    bool OpenInstrument();
+    void SizeFrameAroundEditor();
+    void BuildProgramMenu();
+    void BringUpAudio();
+    void BringUpMidi();
+    void LendSysExBuffer() noexcept;
+    void PublishDriverList();
+    void ReportMissingInstrument();
+
+    // Program menu and navigation.
+    void ShowProgram(int program);
+    void OnPreviousProgram(unsigned id);
+    void OnNextProgram(unsigned id);
+    void OnProgramCommand(unsigned id);
+    void OnPaint();
+    void OnOptions(unsigned id);
+
+    // Stops both devices, then releases the plug-in (and closes its editor).
+    void ShutDown() noexcept;
+    void ShowStopMessage(const char* text) const;
+    float StreamRate() const { return static_cast<float>(m_asioStream.currentSampleRate()); }
+
+    midi::CMIDIInDevice m_midiInDevice;
+    CAsioStream m_asioStream;
+    CVstPlugin m_plugin;
+    std::string m_directoryPath;
+    CSettingsFile m_settings;
+    std::int32_t m_asioDriver = 0;
+    std::int32_t m_midiInPort = 0;
+    std::int32_t m_sampleRateCode = 0;
+    char m_sysExBuffer[kSysExBufferBytes] = {};
+    std::string m_driverNames[kDriverNameEntries];
+    std::string m_windowTitle;
+    std::int32_t m_currentProgram = 0;
+    // The start-up ran (successfully or not): a further initial update starts nothing again.
+    bool m_startupDone = false;
+
+    static OptionsHandler s_optionsHandler;
+};

@@ -1,0 +1,86 @@
+// The instrument view's portable rules: frame size, library path, rate codes, message split,
+// title and program stepping.
+#include "host/HostRules.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(FrameSize, EditorRectangleGetsTheFramesBordersMenuAndStatusBar)
+{
+    const host::FrameSize size = host::FrameSizeForEditor(ERect{0, 0, 300, 400});
+    EXPECT_EQ(size.width, 410);
+    EXPECT_EQ(size.height, 367);
+}
+
+TEST(FrameSize, UsesRightAndBottomAsTheEditorsSize)
+{
+    const host::FrameSize size = host::FrameSizeForEditor(ERect{20, 30, 120, 230});
+    EXPECT_EQ(size.width, 240);
+    EXPECT_EQ(size.height, 187);
+}
+
+struct LibraryCase {
+    const char* directory;
+    const char* module;
+    const char* expected;
+};
+
+class LibraryPath : public testing::TestWithParam<LibraryCase> {};
+
+TEST_P(LibraryPath, IsTheExecutablesBaseNameInTheDirectory)
+{
+    const LibraryCase& c = GetParam();
+    EXPECT_EQ(host::InstrumentLibraryPath(c.directory, c.module), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, LibraryPath,
+    testing::Values(LibraryCase{"C:\\run\\", "C:\\bin\\zumbrel.exe", "C:\\run\\zumbrel.dll"},
+                    LibraryCase{"D:\\x\\", "Z:\\a.b\\My.Synth.EXE", "D:\\x\\My.Synth.dll"},
+                    LibraryCase{"C:\\", "zumbrel", "C:\\zumbrel.dll"},
+                    LibraryCase{"C:\\", "C:/unix/style/piano.exe", "C:\\piano.dll"},
+                    LibraryCase{"C:\\", "C:\\dir.with.dots\\synth", "C:\\synth.dll"}));
+
+TEST(SampleRateCode, KnownCodesAskForTheirRatesOthersForNone)
+{
+    EXPECT_EQ(host::SampleRateForCode(0), 44100);
+    EXPECT_EQ(host::SampleRateForCode(1), 48000);
+    EXPECT_EQ(host::SampleRateForCode(2), 96000);
+    EXPECT_EQ(host::SampleRateForCode(3), 0);
+    EXPECT_EQ(host::SampleRateForCode(5), 0);
+    EXPECT_EQ(host::SampleRateForCode(-1), 0);
+}
+
+TEST(ShortMessageSplit, StatusAndDataBytesComeFromTheLowThreeBytes)
+{
+    const host::ShortMessage note = host::SplitShortMessage(0x00403C90u);
+    EXPECT_EQ(note.status, 0x90);
+    EXPECT_EQ(note.data1, 60);
+    EXPECT_EQ(note.data2, 64);
+    const host::ShortMessage topByte = host::SplitShortMessage(0xFF7F01B3u);
+    EXPECT_EQ(topByte.status, 0xB3);
+    EXPECT_EQ(topByte.data1, 0x01);
+    EXPECT_EQ(topByte.data2, 0x7F);
+}
+
+TEST(ProgramTitle, IsTheApplicationNameThenTheProgramsName)
+{
+    EXPECT_EQ(host::ProgramTitle("Piano"), "Zumbrel - Piano");
+    EXPECT_EQ(host::ProgramTitle(""), "Zumbrel - ");
+    EXPECT_EQ(host::ProgramTitle(nullptr), "Zumbrel - ");
+}
+
+TEST(ProgramStep, StopsAtBothEnds)
+{
+    EXPECT_EQ(host::PreviousProgram(0), -1);
+    EXPECT_EQ(host::PreviousProgram(-3), -1);
+    EXPECT_EQ(host::PreviousProgram(5), 4);
+    EXPECT_EQ(host::NextProgram(5, 128), 6);
+    EXPECT_EQ(host::NextProgram(126, 128), 127);
+    EXPECT_EQ(host::NextProgram(127, 128), -1);
+    EXPECT_EQ(host::NextProgram(0, 1), -1);
+    EXPECT_EQ(host::NextProgram(0, 0), -1);
+}
+
+} // namespace
