@@ -65,7 +65,7 @@ bool CTarvolinView::OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMode mode)
         {host::kFirstProgramCommand, host::kFirstProgramCommand + host::kSelectablePrograms - 1,
          &CTarvolinView::OnProgramCommand},
     };
-    if (id == ID_OPTIONS && s_optionsHandler != nullptr) {
+    if (id == ID_OPTIONS) {
         if (mode == toolkit::CmdMode::Execute) {
             OnOptions(id);
         }

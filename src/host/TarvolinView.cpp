@@ -2,6 +2,7 @@
 
 #include "host/HostRules.h"
 #include "resource.h"
+#include "settings/DeviceSettingsDialog.h"
 #include "toolkit/FrameWnd.h"
 
 namespace {
@@ -14,7 +15,23 @@ constexpr char kInitialTitle[] = "Zumbrel";
 constexpr DWORD kDirectoryCapacity = MAX_PATH;
 } // namespace
 
-CTarvolinView::OptionsHandler CTarvolinView::s_optionsHandler = nullptr;
+namespace {
+
+// The settings take effect at once when the user confirms the dialog.
+void RunSettingsDialog(CTarvolinView& view)
+{
+    if (RunDeviceSettingsDialog(view.GetSafeHwnd()))
+        view.BringUpDevices();
+}
+
+} // namespace
+
+CTarvolinView::OptionsHandler CTarvolinView::s_optionsHandler = &RunSettingsDialog;
+
+void CTarvolinView::SetOptionsHandler(OptionsHandler handler)
+{
+    s_optionsHandler = handler ? handler : &RunSettingsDialog;
+}
 
 CTarvolinView::CTarvolinView() : CFormView(IDD_INSTRUMENT_FORM), m_windowTitle(kInitialTitle) {}
 

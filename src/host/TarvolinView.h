@@ -39,11 +39,11 @@ public:
     // chosen rate and the chosen MIDI port, and hands the tempo to the plug-in.
     void BringUpDevices();
 
-    // What the Options command (ID_OPTIONS) runs: the device settings dialog, which calls
-    // BringUpDevices when the user confirms it. Until one is set the command has no handler
-    // and its menu item shows disabled. Set it before the frame is created.
+    // What the Options command (ID_OPTIONS) runs: by default the device settings dialog, and
+    // BringUpDevices when the user confirms it with OK. Tests put their own handler in its
+    // place; null restores the dialog.
     using OptionsHandler = void (*)(CTarvolinView& view);
-    static void SetOptionsHandler(OptionsHandler handler) { s_optionsHandler = handler; }
+    static void SetOptionsHandler(OptionsHandler handler);
 
     // MIDI receiver (the service's callback thread).
     void OnSysExBuffer(char* data, std::uint32_t bytesRecorded, std::uint32_t timestamp) override;

@@ -1,6 +1,7 @@
 // The device bring-up from the settings file, seen from outside: which driver opens, which
 // rate is asked for and stored, the tempo the plug-in sees, and the MIDI port.
 #include "E2eSupport.h"
+#include "resource.h"
 
 namespace e2e {
 namespace {
@@ -163,4 +164,43 @@ TEST_F(BringUp, PortThatFailsToOpenIsReportedAndAudioPlaysOn)
 }
 
 } // namespace
+} // namespace e2e
+
+namespace e2e {
+
+// Options shows the settings dialog; Cancel applies nothing now, OK runs the bring-up again
+// (the driver is re-opened and the plug-in is told its rate once more).
+TEST_F(BringUp, OptionsDialogAppliesTheSettingsOnlyOnOk)
+{
+    AddCard("E2E Options");
+    InstallProbe("default");
+    WriteSetting("device", "asio", std::to_string(DriversBefore() + 1).c_str());
+    Launch();
+    ASSERT_TRUE(WaitForRecord([](const std::vector<ProbeRecord>& records) { return HasKind(records, "process"); }));
+    const size_t ratesAtStart = Dispatches(kOpSetSampleRate).size();
+
+    const auto openOptions = [&] {
+        PostMessageA(Frame(), WM_COMMAND, ID_OPTIONS, 0);  // modal: the command returns when it closes
+        return Program().WaitForWindow(kDialogClass, "ASIO & MIDI Settings", kWaitMs);
+    };
+    const auto closed = [&](HWND dialog) {
+        return uiharness::WaitUntil([&] { return !IsWindow(dialog); }, kWaitMs);
+    };
+    HWND dialog = openOptions();
+    ASSERT_NE(dialog, nullptr);
+    uiharness::ClickButton(dialog, IDCANCEL);
+    ASSERT_TRUE(closed(dialog));
+    Command(0);  // a round trip through the program's message loop
+    EXPECT_EQ(Dispatches(kOpSetSampleRate).size(), ratesAtStart);
+
+    dialog = openOptions();
+    ASSERT_NE(dialog, nullptr);
+    uiharness::ClickButton(dialog, IDOK);
+    ASSERT_TRUE(closed(dialog));
+    EXPECT_TRUE(WaitForRecord([&](const std::vector<ProbeRecord>&) {
+        return Dispatches(kOpSetSampleRate).size() == ratesAtStart + 1;
+    }));
+    EXPECT_EQ(CloseProgram(), 0u);
+}
+
 } // namespace e2e
