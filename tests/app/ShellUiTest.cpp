@@ -25,29 +25,13 @@ constexpr int kLoadPaneWidth = 50;
 constexpr int kPaneInset = 3;
 constexpr DWORD kFwsAddToTitle = 0x8000;
 
-// Wine sees the Unix root as drive Z:.
-std::string WindowsPath(const std::string& path)
-{
-    if (path.empty() || path[0] != '/') {
-        return path;
-    }
-    std::string result = "Z:" + path;
-    for (char& c : result) {
-        c = c == '/' ? '\\' : c;
-    }
-    return result;
-}
-
 std::string MakeWorkDir()
 {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string dir = std::string(temp) + "zumbrel-ui-" + info->test_suite_name() + "-" +
-                      info->name() + "-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
+    return uiharness::MakeTempFolder(std::string("zumbrel-ui-") + info->test_suite_name() + "-" + info->name());
 }
+
+using uiharness::WindowsPath;
 
 void RemoveDirectoryTree(const std::string& dir)
 {

@@ -14,32 +14,13 @@ constexpr int kMessageBoxText = 0xFFFF;
 constexpr int kSettingCapacity = 1024;
 constexpr DWORD kPreferredFrames = 256;
 
-// Wine sees the Unix root as drive Z:.
-std::string WindowsPath(const std::string& path)
-{
-    if (path.empty() || path[0] != '/') {
-        return path;
-    }
-    std::string result = "Z:" + path;
-    for (char& c : result) {
-        c = c == '/' ? '\\' : c;
-    }
-    return result;
-}
-
 std::string MakeWorkDir()
 {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string dir = std::string(temp) + "zumbrel-e2e-" + info->test_suite_name() + "-" +
-                      info->name() + "-" + std::to_string(GetCurrentProcessId());
-    for (char& c : dir) {
-        c = c == '/' ? '_' : c;
-    }
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
+    return uiharness::MakeTempFolder(std::string("zumbrel-e2e-") + info->test_suite_name() + "-" + info->name());
 }
+
+using uiharness::WindowsPath;
 
 void RemoveDirectoryTree(const std::string& dir)
 {

@@ -4,6 +4,31 @@
 
 namespace uiharness {
 
+std::string WindowsPath(const std::string& path)
+{
+    if (path.empty() || path[0] != '/') {
+        return path;
+    }
+    std::string result = "Z:" + path;
+    for (char& c : result) {
+        c = c == '/' ? '\\' : c;
+    }
+    return result;
+}
+
+std::string MakeTempFolder(const std::string& name)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = name + "-" + std::to_string(GetCurrentProcessId());
+    for (char& c : folder) {
+        c = c == '/' ? '_' : c;
+    }
+    folder = temp + folder;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
 namespace {
 constexpr DWORD kPollMs = 20;
 constexpr int kTextCapacity = 1024;

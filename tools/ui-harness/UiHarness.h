@@ -16,6 +16,14 @@
 
 namespace uiharness {
 
+// A Unix path as this process sees it under Wine, where the Unix root is drive Z:; other
+// paths are returned unchanged.
+std::string WindowsPath(const std::string& path);
+
+// Creates (if needed) the folder `name`-<process id> in the temporary folder and returns its
+// path; characters that cannot stand in a file name ('/') become '_'.
+std::string MakeTempFolder(const std::string& name);
+
 // Polls `condition` every few milliseconds until it holds or `timeoutMs` passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
