@@ -33,21 +33,7 @@ std::string MakeWorkDir()
 
 using uiharness::WindowsPath;
 
-void RemoveDirectoryTree(const std::string& dir)
-{
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name != "." && name != "..") {
-                DeleteFileA((dir + "\\" + name).c_str());
-            }
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
+using uiharness::RemoveDirectoryTree;
 
 bool FileExists(const std::string& path, LONGLONG* size)
 {

@@ -16,6 +16,22 @@ std::string WindowsPath(const std::string& path)
     return result;
 }
 
+void RemoveDirectoryTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name != "." && name != "..") {
+                DeleteFileA((dir + "\\" + name).c_str());
+            }
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
 std::string MakeTempFolder(const std::string& name)
 {
     char temp[MAX_PATH] = {};

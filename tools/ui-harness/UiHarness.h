@@ -24,6 +24,9 @@ std::string WindowsPath(const std::string& path);
 // path; characters that cannot stand in a file name ('/') become '_'.
 std::string MakeTempFolder(const std::string& name);
 
+// Deletes the files of `dir` (not its subfolders) and then the folder itself.
+void RemoveDirectoryTree(const std::string& dir);
+
 // Polls `condition` every few milliseconds until it holds or `timeoutMs` passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
