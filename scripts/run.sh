@@ -1,33 +1,53 @@
 #!/usr/bin/env bash
-# Builds everything and starts Zumbrel (zumbrel.exe) under Wine with an instrument and a sound
-# card: the demo instrument is copied into the run directory as zumbrel.dll, the simulated
-# sound card is registered (real time, 256 frames, 48000 Hz, recording to zumbrel-out.wav in
-# the run directory), and a run directory without tarvoshell.ini gets one that chooses it.
+# Builds Zumbrel and starts it (zumbrel.exe) under Wine with an instrument and a sound card:
+# the demo instrument is copied into the run directory as zumbrel.dll, the simulated sound
+# card is registered (real time, 256 frames, 48000 Hz, recording to zumbrel-out.wav in the run
+# directory), and a run directory without tarvoshell.ini gets one that chooses it.
 # With a display (DISPLAY set) the program opens there and this waits until it is closed.
-# Without one it runs on a virtual display, leaves a screenshot in build/screenshot.png, closes
-# the program after ZUMBREL_RUN_SECONDS (default 5) and prints what the sound card played.
-# Environment: ZUMBREL_ARCH (win64 or win32, default win64), ZUMBREL_RUN_DIR (working
-# directory: the program looks there for its instrument and settings; default build/run).
+# Without one it runs on a virtual display: a phrase is played on the instrument's on-screen
+# keyboard, a screenshot is left in build/screenshot.png while the last note sounds, the
+# program is closed and one line tells what the sound card played.
+# Environment: ARCH (64 or 32) or ZUMBREL_ARCH (win64 or win32), default 64-bit;
+# ZUMBREL_RUN_DIR (working directory: the program looks there for its instrument and
+# settings; default build/run).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-make --no-print-directory build
-arch=${ZUMBREL_ARCH:-win64}
+case "${ARCH:-}" in
+  32) arch=win32 ;;
+  64) arch=win64 ;;
+  "") arch=${ZUMBREL_ARCH:-win64} ;;
+  *) echo "run: ARCH is 32 or 64, not '$ARCH'" >&2; exit 2 ;;
+esac
+[ "$arch" = win32 ] || [ "$arch" = win64 ] || { echo "run: unknown architecture '$arch'" >&2; exit 2; }
+
+bash scripts/setup.sh
+source scripts/session.sh
+if [ "$arch" = win32 ] && ! session_runs_win32; then
+  echo "run: this machine runs no 32-bit programs (the kernel's 32-bit emulation is off);" \
+       "use ARCH=64" >&2
+  exit 1
+fi
+# Only what the run needs: the program, the instrument, the sound card and the player.
+cmake --preset "$arch" >/dev/null
+cmake --build --preset "$arch" -j"$(nproc)" \
+  --target zumbrel demo_instrument zumbrel_sim_asio zumbrel-demo-player >/dev/null
 exe=$root/build/$arch/src/app/zumbrel.exe
 instrument=$root/build/$arch/instruments/demo/ZumbrelDemoSynth.dll
 card_dll=$root/build/$arch/tools/sim-asio/zumbrel_sim_asio.dll
+player=$root/build/$arch/tools/demo-player/zumbrel-demo-player.exe
 card_name="Zumbrel Simulated Sound Card"
 run_dir=$(realpath -m "${ZUMBREL_RUN_DIR:-$root/build/run}")
 mkdir -p "$run_dir"
 stats=$run_dir/sim-asio-stats.txt
 wav=$run_dir/zumbrel-out.wav
+screenshot=$root/build/screenshot.png
 wine_run() { "$root/scripts/wine-run.sh" "$arch" "$@"; }
 windows_path() { local p="Z:$1"; echo "${p//\//\\}"; }
 
 # The instrument beside the program's settings, under the executable's base name.
 cp "$instrument" "$run_dir/$(basename "$exe" .exe).dll"
 
-source scripts/session.sh
 if [ -z "${DISPLAY:-}" ]; then headless=1; else headless=0; fi
 session_start
 # The card leaves the prefix again when the run ends; the settings file keeps its choice.
@@ -56,25 +76,39 @@ if [ "$headless" = 0 ]; then
   echo "run: starting $exe in $run_dir"
   wine_run "$exe" || true
 else
-  echo "run: no display; starting Zumbrel on a virtual one"
+  echo "run: no display; Zumbrel plays a phrase on a virtual one"
   desktop=800x600
+  request=$run_dir/screenshot-request
+  rm -f "$request" "$wav"
   wine_run explorer "/desktop=Zumbrel,$desktop" "$exe" </dev/null >/dev/null 2>&1 &
   program=$!
-  sleep "${ZUMBREL_RUN_SECONDS:-5}"
-  xwd -root -silent | convert xwd:- -crop "$desktop+0+0" +repage "$root/build/screenshot.png"
-  echo "run: screenshot in $root/build/screenshot.png"
-  # A close request, so the program stops its devices and the card writes its statistics.
-  # It is sent from the same virtual desktop: windows of another desktop are not seen.
-  wine_run explorer "/desktop=Zumbrel,$desktop" taskkill /IM "$(basename "$exe")" \
-    </dev/null >/dev/null 2>&1 || true
-  for _ in $(seq 100); do [ -s "$stats" ] && break; sleep 0.1; done
+  # The player clicks the editor's keys from the same virtual desktop (windows of another
+  # desktop are not seen) and holds the last note until the picture is taken.
+  wine_run explorer "/desktop=Zumbrel,$desktop" "$player" "$(windows_path "$wav")" \
+    "$(windows_path "$request")" </dev/null >"$run_dir/player.txt" 2>&1 &
+  playing=$!
+  for _ in $(seq 600); do
+    [ -e "$request" ] && break
+    kill -0 "$playing" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -e "$request" ]; then
+    xwd -root -silent | convert xwd:- -crop "$desktop+0+0" +repage "$screenshot"
+    rm -f "$request"
+  fi
+  status=0
+  wait "$playing" || status=$?
   kill "$program" 2>/dev/null || true
   wait "$program" 2>/dev/null || true
+  [ -f "$screenshot" ] && echo "run: screenshot in $screenshot"
+  played=$(grep -a '^player:' "$run_dir/player.txt" | sed 's/^player: //' | tr -d '\r' | tail -1)
   if [ -s "$stats" ]; then
     value() { sed -n "s/^$1=//p" "$stats" | tr -d '\r' | head -1; }
-    echo "run: $card_name played $(value blocks) blocks ($(value answered) answered," \
-         "$(value late) late, $(value missed) missed); recording in $wav"
+    echo "run: $(value blocks) blocks rendered, $(value late) late; ${played:-the player said nothing}"
+    echo "run: recording in $wav"
   else
-    echo "run: the sound card wrote no statistics (no audio blocks flowed)"
+    echo "run: the sound card wrote no statistics (no audio blocks flowed); ${played:-}"
+    status=1
   fi
+  exit "$status"
 fi

@@ -5,6 +5,13 @@
 _session_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 _session_xvfb_pid=
 
+# True when this machine runs 32-bit programs: a kernel can have its 32-bit emulation off
+# (then every 32-bit program fails with "Exec format error"), and Wine's 32-bit side with it.
+session_runs_win32()
+{
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
 session_start()
 {
   if [ -z "${DISPLAY:-}" ]; then
@@ -15,7 +22,9 @@ session_start()
     export DISPLAY=":$n"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   fi
-  "$_session_root/scripts/wine-prefix.sh" win32 start
+  if session_runs_win32; then
+    "$_session_root/scripts/wine-prefix.sh" win32 start
+  fi
   "$_session_root/scripts/wine-prefix.sh" win64 start
 }
 

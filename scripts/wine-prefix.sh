@@ -35,3 +35,9 @@ if [ ! -f "$WINEPREFIX/.zumbrel-ready" ]; then
 else
   "$loader" wineboot </dev/null >/dev/null 2>&1
 fi
+# Window captions draw their buttons with Marlett's symbols; a prefix that does not list
+# Wine's own copy shows the letters behind them ("0 1 r") instead.
+fonts=$WINEPREFIX/drive_c/windows/Fonts
+if [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+fi

@@ -15,7 +15,6 @@ namespace {
 
 constexpr char kClassName[] = "ZumbrelDemoSynthEditor";
 constexpr int kMargin = 14;
-constexpr int kKeyboardTop = 56;
 constexpr COLORREF kPanel = RGB(32, 36, 42);
 constexpr COLORREF kTitle = RGB(236, 176, 64);
 constexpr COLORREF kLabel = RGB(150, 160, 170);
@@ -42,7 +41,7 @@ void fill(HDC dc, const RECT& r, COLORREF colour)
 }  // namespace
 
 Editor::Editor(DemoPlugin& owner)
-    : plugin(owner), keyboard(kMargin, kKeyboardTop, kHeight - kKeyboardTop - kMargin)
+    : plugin(owner), keyboard(editorKeyboard())
 {
 }
 

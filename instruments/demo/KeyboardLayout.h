@@ -15,7 +15,7 @@ public:
     static constexpr int kWhiteWidth = 26;
     static constexpr int kBlackWidth = 16;
 
-    KeyboardLayout(int left, int top, int height) : x0(left), y0(top), h(height) {}
+    constexpr KeyboardLayout(int left, int top, int height) : x0(left), y0(top), h(height) {}
 
     static bool isBlack(int note)
     {
@@ -73,5 +73,12 @@ private:
 
     int x0, y0, h;
 };
+
+// The keyboard as the editor draws it in its window (600 x 190): a program that plays the
+// editor with the mouse finds the keys from the same place.
+constexpr KeyboardLayout editorKeyboard()
+{
+    return KeyboardLayout(14, 56, 120);
+}
 
 }  // namespace demo

@@ -18,7 +18,9 @@ void CTarvolinView::BringUpDevices()
 {
     // Nothing is reconfigured while a device can still call back.
     m_asioStream.closeStream();
-    m_midiInDevice.Stop();
+    if (m_midiInDevice) {
+        m_midiInDevice->Stop();
+    }
 
     m_asioDriver = m_settings.getInt(kDeviceSection, "asio", 0, kDecimal);
     m_midiInPort = m_settings.getInt(kDeviceSection, "midiin", 0, kDecimal);
@@ -61,17 +63,22 @@ void CTarvolinView::BringUpMidi()
 {
     const int ports = static_cast<int>(midi::CMIDIInDevice::GetNumPorts());
     if (m_midiInPort < 1 || m_midiInPort > ports) {
-        try {
-            m_midiInDevice.Close();
-        } catch (const std::exception&) {
-            // The port stays opened and stopped: it delivers nothing.
+        if (m_midiInDevice) {
+            try {
+                m_midiInDevice->Close();
+            } catch (const std::exception&) {
+                // The port stays opened and stopped: it delivers nothing.
+            }
         }
         return;
     }
-    m_midiInDevice.AttachReceiver(this);
     try {
-        m_midiInDevice.Open(static_cast<UINT>(m_midiInPort - 1));
-        m_midiInDevice.Start();
+        if (!m_midiInDevice) {
+            m_midiInDevice.emplace();
+        }
+        m_midiInDevice->AttachReceiver(this);
+        m_midiInDevice->Open(static_cast<UINT>(m_midiInPort - 1));
+        m_midiInDevice->Start();
     } catch (const std::exception&) {
         ShowStopMessage(kMidiFailed);
     }
@@ -83,11 +90,11 @@ void CTarvolinView::BringUpMidi()
 // thread lends.
 void CTarvolinView::LendSysExBuffer() noexcept
 {
-    if (m_midiInDevice.GetState() == midi::CMIDIInDevice::kClosed) {
+    if (!m_midiInDevice || m_midiInDevice->GetState() == midi::CMIDIInDevice::kClosed) {
         return;
     }
     try {
-        m_midiInDevice.QueueSysExBuffer(m_sysExBuffer, kSysExBufferBytes);
+        m_midiInDevice->QueueSysExBuffer(m_sysExBuffer, kSysExBufferBytes);
     } catch (const std::exception&) {
     }
 }

@@ -169,12 +169,14 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
 void CTarvolinView::ShutDown() noexcept
 {
     m_asioStream.closeStream();
-    try {
-        m_midiInDevice.Close();
-    } catch (const std::exception&) {
-        m_midiInDevice.Stop();  // a port that refuses to close at least delivers nothing more
+    if (m_midiInDevice) {
+        try {
+            m_midiInDevice->Close();
+        } catch (const std::exception&) {
+            m_midiInDevice->Stop();  // a port that refuses to close at least delivers nothing more
+        }
+        m_midiInDevice->AttachReceiver(nullptr);
     }
-    m_midiInDevice.AttachReceiver(nullptr);
     m_plugin.Unload();
 }
 

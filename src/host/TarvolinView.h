@@ -22,6 +22,7 @@
 #include "toolkit/View.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class CTarvolinView : public toolkit::CFormView, public midi::CMIDIInReceiver {
@@ -79,7 +80,9 @@ private:
     void ShowStopMessage(const char* text) const;
     float StreamRate() const { return static_cast<float>(m_asioStream.currentSampleRate()); }
 
-    midi::CMIDIInDevice m_midiInDevice;
+    // Made when a port is first chosen: a device that cannot be made (no signalling event)
+    // leaves the program running without MIDI, as a port that fails to open does.
+    std::optional<midi::CMIDIInDevice> m_midiInDevice;
     CAsioStream m_asioStream;
     CVstPlugin m_plugin;
     std::string m_directoryPath;

@@ -11,7 +11,7 @@ CMIDIInDevice::CMIDIInDevice()
     : m_handle(nullptr), m_event(nullptr), m_releaseThread(nullptr), m_receiver(nullptr),
       m_state(kClosed), m_returnedBuffers(0), m_bufferDeliveries(0)
 {
-    m_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    m_event = Service().createEvent(nullptr, FALSE, FALSE, nullptr);
     if (!m_event)
         throw CMIDIInEventFailure();
 }

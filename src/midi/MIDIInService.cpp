@@ -9,7 +9,7 @@ const MIDIInService g_winmm = {
     ::midiInOpen,          ::midiInClose,          ::midiInStart,
     ::midiInReset,         ::midiInPrepareHeader,  ::midiInAddBuffer,
     ::midiInUnprepareHeader, ::midiInGetErrorTextA, ::midiInGetDevCapsA,
-    ::midiInGetNumDevs,    ::CreateThread,
+    ::midiInGetNumDevs,    ::CreateThread,         ::CreateEventA,
 };
 
 // Constant-initialised, so it is valid before any other static object runs.

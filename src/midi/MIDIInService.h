@@ -28,6 +28,10 @@ struct MIDIInService {
     HANDLE (WINAPI* createThread)(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
                                   LPTHREAD_START_ROUTINE routine, LPVOID argument, DWORD flags,
                                   LPDWORD threadId);
+    // Not a winmm call either: how the device makes its signalling event. The default is
+    // CreateEventA.
+    HANDLE (WINAPI* createEvent)(LPSECURITY_ATTRIBUTES security, BOOL manualReset,
+                                 BOOL initialState, LPCSTR name);
 };
 
 // winmm's own functions.

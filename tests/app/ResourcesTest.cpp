@@ -153,7 +153,9 @@ TEST_F(Resources, DialogTemplatesHaveTheirSizes)
         DWORD style;
     };
     for (const Want& want : {Want{IDD_ABOUTBOX, 235, 88, WS_CAPTION | WS_SYSMENU | DS_MODALFRAME},
-                             Want{IDD_INSTRUMENT_FORM, 193, 71, WS_CHILD}}) {
+                             Want{IDD_INSTRUMENT_FORM, 193, 71, WS_CHILD},
+                             Want{IDD_DEVICE_SETTINGS, 161, 78,
+                                  WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME}}) {
         DWORD size = 0;
         const BYTE* data = Raw(RT_DIALOG, want.id, &size);
         ASSERT_NE(data, nullptr) << want.id;
@@ -166,6 +168,9 @@ TEST_F(Resources, DialogTemplatesHaveTheirSizes)
         EXPECT_EQ(header.style & want.style, want.style);
         if (want.id == IDD_INSTRUMENT_FORM) {
             EXPECT_EQ(header.items, 0);
+        }
+        if (want.id == IDD_DEVICE_SETTINGS) {
+            EXPECT_EQ(header.items, 6);  // OK, Cancel and four labels; the selectors are added
         }
     }
 }

@@ -2,6 +2,9 @@
 // rate is asked for and stored, the tempo the plug-in sees, and the MIDI port.
 #include "E2eSupport.h"
 #include "resource.h"
+#include "ui/SelectorModel.h"
+
+#include <map>
 
 namespace e2e {
 namespace {
@@ -68,6 +71,8 @@ TEST_F(BringUp, FailingDriverIsReportedAndTheProgramGoesOn)
     uiharness::ClickButton(box, IDOK);
     WaitForFrame();
     ASSERT_TRUE(CaptionBecomes("Zumbrel - Program 0"));
+    // MIDI input runs without audio: the port opened, started and took the script's note.
+    EXPECT_TRUE(uiharness::WaitUntil([&] { return MidiPlays() >= 1; }, kWaitMs));
     EXPECT_FALSE(HasKind(Log().Records(), "process"));
     EXPECT_EQ(CloseProgram(), 0u);
 }
@@ -142,17 +147,21 @@ TEST_P(MidiPortNumber, ZeroOrOutOfRangeLeavesMidiClosed)
 
 INSTANTIATE_TEST_SUITE_P(Ports, MidiPortNumber, testing::Values("0", "2"));
 
-// Lending the system-exclusive buffer after the failed open must not end the program.
-TEST_F(BringUp, PortThatFailsToOpenIsReportedAndAudioPlaysOn)
+// A port that refuses to open, and a MIDI device that cannot be made at all, end the same
+// way: the user is told, the program goes on without MIDI input and plays. Lending the
+// system-exclusive buffer after the failure must not end the program.
+class MidiFailure : public BringUp, public testing::WithParamInterface<const char*> {};
+
+TEST_P(MidiFailure, IsReportedAndAudioPlaysOn)
 {
     AddCard("E2E Busy");
     InstallProbe("default");
     WriteSetting("device", "asio", std::to_string(DriversBefore() + 1).c_str());
     WriteSetting("device", "midiin", "1");
     WriteMidiScript(kNoteScript);
-    SetEnvironmentVariableA("ZUMBREL_E2E_MIDI_OPEN_FAILS", "1");
+    SetEnvironmentVariableA(GetParam(), "1");
     Launch(false);
-    SetEnvironmentVariableA("ZUMBREL_E2E_MIDI_OPEN_FAILS", nullptr);
+    SetEnvironmentVariableA(GetParam(), nullptr);
     HWND box = WaitForMessageBox("MIDI IN port failed");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(uiharness::WindowText(box), "Zumbrel");
@@ -162,6 +171,10 @@ TEST_F(BringUp, PortThatFailsToOpenIsReportedAndAudioPlaysOn)
     ASSERT_TRUE(Renders());
     EXPECT_EQ(CloseProgram(), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Causes, MidiFailure,
+                         testing::Values("ZUMBREL_E2E_MIDI_OPEN_FAILS",
+                                         "ZUMBREL_E2E_MIDI_EVENT_FAILS"));
 
 } // namespace
 } // namespace e2e
@@ -201,6 +214,56 @@ TEST_F(BringUp, OptionsDialogAppliesTheSettingsOnlyOnOk)
         return Dispatches(kOpSetSampleRate).size() == ratesAtStart + 1;
     }));
     EXPECT_EQ(CloseProgram(), 0u);
+}
+
+} // namespace e2e
+
+namespace e2e {
+
+// Choosing another driver in the settings and confirming moves the audio to it: the first
+// card stops for good, the new one renders, and the choice is stored.
+TEST_F(BringUp, OptionsMovesTheAudioToTheNewlyChosenDriver)
+{
+    const std::string first = AddCard("E2E First");
+    const std::string second = AddCard("E2E Second");
+    Drivers().setText(first, "StatsFile", FileIn("first.txt"));
+    Drivers().setText(second, "StatsFile", FileIn("second.txt"));
+    InstallProbe("default");
+    WriteSetting("device", "asio", std::to_string(DriversBefore() + 1).c_str());
+    Launch();
+    ASSERT_TRUE(Renders());
+
+    PostMessageA(Frame(), WM_COMMAND, ID_OPTIONS, 0);
+    HWND dialog = Program().WaitForWindow(kDialogClass, "ASIO & MIDI Settings", kWaitMs);
+    ASSERT_NE(dialog, nullptr);
+    // The popup's command for the second card's entry (entry 0 is "none"), then OK.
+    const int secondEntry = DriversBefore() + 2;
+    PostMessageA(GetDlgItem(dialog, IDC_DRIVER_SELECTOR), WM_COMMAND,
+                 MAKEWPARAM(CSelectorModel::kFirstCommand + secondEntry, 0), 0);
+    uiharness::ClickButton(dialog, IDOK);
+    ASSERT_TRUE(uiharness::WaitUntil([&] { return !IsWindow(dialog); }, kWaitMs));
+
+    // The first card writes its statistics when it stops.
+    std::map<std::string, double> firstStats;
+    ASSERT_TRUE(uiharness::WaitUntil([&] {
+        firstStats = readStats(FileIn("first.txt"));
+        return firstStats.count("stops") != 0;
+    }, kWaitMs));
+    EXPECT_EQ(ReadSetting("device", "asio"), std::to_string(secondEntry));
+    const std::size_t rendersAtSwitch = Log().Records("process").size();
+    EXPECT_TRUE(WaitForRecord([&](const std::vector<ProbeRecord>&) {
+        return Log().Records("process").size() > rendersAtSwitch + 10;
+    }));
+    EXPECT_EQ(CloseProgram(), 0u);
+
+    const std::map<std::string, double> firstAfter = readStats(FileIn("first.txt"));
+    EXPECT_GT(firstStats["blocks"], 0.0);
+    EXPECT_EQ(firstAfter.at("blocks"), firstStats["blocks"]);
+    EXPECT_EQ(firstAfter.at("starts"), 1.0);
+    const std::map<std::string, double> secondStats = readStats(FileIn("second.txt"));
+    ASSERT_EQ(secondStats.count("blocks"), 1u);
+    EXPECT_GT(secondStats.at("blocks"), 0.0);
+    EXPECT_EQ(secondStats.at("starts"), 1.0);
 }
 
 } // namespace e2e

@@ -10,6 +10,8 @@ namespace {
 constexpr char kProgramDllName[] = "zumbrel-e2e.dll";
 constexpr char kAsioKey[] = "Software\\ASIO";
 constexpr char kMidiScriptName[] = "zumbrel-midi.txt";
+// Where the program's scripted port writes how many playings of the script reached the end.
+constexpr char kMidiPlaysName[] = "zumbrel-midi-plays.txt";
 constexpr int kMessageBoxText = 0xFFFF;
 constexpr int kSettingCapacity = 1024;
 constexpr DWORD kPreferredFrames = 256;
@@ -87,6 +89,13 @@ std::string E2eTest::ReadSetting(const char* section, const char* key) const
 void E2eTest::WriteMidiScript(const std::string& text) const
 {
     std::ofstream(FileIn(kMidiScriptName)) << text;
+}
+
+unsigned E2eTest::MidiPlays() const
+{
+    unsigned plays = 0;
+    std::ifstream(FileIn(kMidiPlaysName)) >> plays;
+    return plays;
 }
 
 void E2eTest::Launch(bool waitForFrame)

@@ -53,6 +53,8 @@ protected:
     std::string ReadSetting(const char* section, const char* key) const;
     std::string SettingsPath() const { return m_dir + "\\tarvoshell.ini"; }
     void WriteMidiScript(const std::string& text) const;
+    // How many times the program's MIDI port played the whole script to the program.
+    unsigned MidiPlays() const;
     std::string Dir() const { return m_dir; }
     std::string FileIn(const std::string& name) const { return m_dir + "\\" + name; }
 

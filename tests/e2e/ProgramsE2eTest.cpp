@@ -11,29 +11,32 @@ constexpr UINT kNext = 991;
 
 class Programs : public E2eTest {
 protected:
-    void Start(const char* variant)
+    void Start(const char* variant, const char* firstCaption = "Zumbrel - Program 0")
     {
         InstallProbe(variant);
         Launch();
-        ASSERT_TRUE(CaptionBecomes("Zumbrel - Program 0"));
+        ASSERT_TRUE(CaptionBecomes(firstCaption));
     }
     std::size_t ProgramChanges() const { return Dispatches(kOpSetProgram).size(); }
 };
 
 TEST_F(Programs, ChoosingAndSteppingShowTheProgramInTheCaption)
 {
-    Start("default");  // five programs
-    Command(kProgramCommand + 3);
-    EXPECT_TRUE(CaptionBecomes("Zumbrel - Program 3"));
+    Start("named", "Zumbrel - Piano");  // five programs, the first four named
+    Command(kProgramCommand + 2);
+    EXPECT_TRUE(CaptionBecomes("Zumbrel - Strings"));
+    Command(kNext);
+    EXPECT_TRUE(CaptionBecomes("Zumbrel - Organ"));
     Command(kNext);
     EXPECT_TRUE(CaptionBecomes("Zumbrel - Program 4"));
     Command(kPrevious);
-    EXPECT_TRUE(CaptionBecomes("Zumbrel - Program 3"));
+    EXPECT_TRUE(CaptionBecomes("Zumbrel - Organ"));
     const std::vector<ProbeRecord> changes = Dispatches(kOpSetProgram);
-    ASSERT_EQ(changes.size(), 4u);
-    EXPECT_EQ(changes[1].number("value"), 3);
-    EXPECT_EQ(changes[2].number("value"), 4);
-    EXPECT_EQ(changes[3].number("value"), 3);
+    ASSERT_EQ(changes.size(), 5u);
+    EXPECT_EQ(changes[1].number("value"), 2);
+    EXPECT_EQ(changes[2].number("value"), 3);
+    EXPECT_EQ(changes[3].number("value"), 4);
+    EXPECT_EQ(changes[4].number("value"), 3);
     EXPECT_EQ(CloseProgram(), 0u);
 }
 

@@ -1,7 +1,7 @@
 // The whole start-up run inside this test process with a probe plug-in named after this
 // executable, so that the menus can be read (they cannot be from another process): the menu
 // bar with the stepping commands, one Presets item per program, which of them can be chosen,
-// and that a second initial update adds nothing.
+// and that a second initial update adds nothing; and the same with the demo instrument.
 #include "UiHarness.h"
 #include "app/TarvolinApp.h"
 #include "host/TarvolinView.h"
@@ -25,20 +25,11 @@ std::string MenuText(HMENU menu, UINT position)
     return text;
 }
 
-std::string WindowsPath(const std::string& path)
-{
-    if (path.empty() || path[0] != '/') {
-        return path;
-    }
-    std::string result = "Z:" + path;
-    for (char& c : result) {
-        c = c == '/' ? '\\' : c;
-    }
-    return result;
-}
-
 std::string ProbePath(const std::string& variant)
 {
+    if (variant == "demo") {
+        return DEMO_INSTRUMENT_DLL;
+    }
     return variant == "programs0" ? PROBE_PROGRAMS0_DLL : PROBE_PROGRAMS128_DLL;
 }
 
@@ -71,7 +62,7 @@ protected:
         m_dir = std::string(temp) + "zumbrel-view-" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(m_dir.c_str(), nullptr);
         m_library = m_dir + "\\" + ThisExecutablesBaseName() + ".dll";
-        ASSERT_TRUE(CopyFileA(WindowsPath(ProbePath(GetParam())).c_str(), m_library.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(uiharness::WindowsPath(ProbePath(GetParam())).c_str(), m_library.c_str(), FALSE));
         SetCurrentDirectoryA(m_dir.c_str());
         m_app.SetInstance(GetModuleHandleA(nullptr), "");
         ASSERT_TRUE(m_app.InitInstance());
@@ -169,3 +160,30 @@ TEST_P(ViewInProcess, OptionsRunsItsHandler)
 INSTANTIATE_TEST_SUITE_P(Probes, ViewInProcess, testing::Values("programs0", "programs128"));
 
 } // namespace
+
+// The demo instrument that ships with the program: its programs in the Presets menu, the
+// first one in the caption.
+class DemoInProcess : public ViewInProcess {};
+
+TEST_P(DemoInProcess, PresetsListTheInstrumentsProgramsAndTheCaptionNamesTheFirst)
+{
+    const char* const names[] = {"Warm Keys", "Soft Pad",    "Bright Lead",   "Hollow Square",
+                                 "Pluck",     "Deep Bass",   "Brass Section", "Glass Bells"};
+    HMENU presets = Presets();
+    ASSERT_EQ(GetMenuItemCount(presets), 1 + 8);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(MenuText(presets, i + 1), names[i]);
+        EXPECT_TRUE(Enabled(kFirstProgram + i));
+    }
+    UpdateWindow(Frame());
+    RedrawWindow(Frame(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    char caption[256] = {};
+    GetWindowTextA(Frame(), caption, sizeof caption);
+    EXPECT_STREQ(caption, "Zumbrel - Warm Keys");
+    SendMessageA(Frame(), WM_COMMAND, kFirstProgram + 6, 0);
+    RedrawWindow(Frame(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GetWindowTextA(Frame(), caption, sizeof caption);
+    EXPECT_STREQ(caption, "Zumbrel - Brass Section");
+}
+
+INSTANTIATE_TEST_SUITE_P(Instruments, DemoInProcess, testing::Values("demo"));

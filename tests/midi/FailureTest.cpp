@@ -197,6 +197,16 @@ TEST_F(Failures, CopiedExceptionKeepsItsOwnText)
     EXPECT_EQ(copy->what(), ExpectedText(fakemidi::kLongTextError));
 }
 
+TEST_F(Failures, DeviceWithoutSignallingEventIsRefusedAndTheServiceStaysUsable)
+{
+    service.FailCall(Call::CreateEvent, MMSYSERR_NOMEM, 1);
+    EXPECT_THROW(CMIDIInDevice(), CMIDIInEventFailure);
+    CMIDIInDevice next;  // the refusal left nothing behind
+    next.Open(1);
+    EXPECT_EQ(next.GetState(), CMIDIInDevice::kOpened);
+    next.Close();
+}
+
 TEST_F(Failures, OtherExceptionTexts)
 {
     EXPECT_STREQ(CMIDIInEventFailure().what(),

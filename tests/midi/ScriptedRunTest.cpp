@@ -18,7 +18,12 @@ protected:
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_path = std::string("midi-script-") + info->name() + ".txt";
     }
-    void TearDown() override { std::remove(m_path.c_str()); }
+    void TearDown() override
+    {
+        std::remove(m_path.c_str());
+        std::remove(PlaysPath().c_str());
+    }
+    std::string PlaysPath() const { return m_path + ".plays"; }
 
     void Write(const std::string& text) { std::ofstream(m_path) << text; }
 
@@ -33,7 +38,8 @@ TEST_F(ScriptedRun, PlaysTheScriptThroughTheDeviceEachTimeItStarts)
           "5 sysex F0 01 02 03 04 05 06 07 08 F7\n"
           "10 short 80 3C 00\n");
     std::string error;
-    std::unique_ptr<fakemidi::CScriptedMidiRun> run = fakemidi::InstallScriptFile(m_path, error);
+    std::unique_ptr<fakemidi::CScriptedMidiRun> run =
+        fakemidi::InstallScriptFile(m_path, error, PlaysPath());
     ASSERT_NE(run, nullptr) << error;
 
     ASSERT_EQ(CMIDIInDevice::GetNumPorts(), 2u);
@@ -53,7 +59,9 @@ TEST_F(ScriptedRun, PlaysTheScriptThroughTheDeviceEachTimeItStarts)
             device.Start();
             device.QueueSysExBuffer(buffer, kSmallBuffer);
             ASSERT_TRUE(WaitUntil([&] { return run->CompletedPlays() == play; }));
-            run->Service().WaitForCallbacks();
+            unsigned reported = 0;
+            std::ifstream(PlaysPath()) >> reported;
+            EXPECT_EQ(reported, play);
             device.Stop();
         }
     }

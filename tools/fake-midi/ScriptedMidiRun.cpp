@@ -14,8 +14,8 @@ constexpr DWORD kLendWaitMs = 1000;
 
 } // namespace
 
-CScriptedMidiRun::CScriptedMidiRun(MidiScript script)
-    : m_script(std::move(script)), m_service(m_script.ports)
+CScriptedMidiRun::CScriptedMidiRun(MidiScript script, std::string playsFile)
+    : m_script(std::move(script)), m_playsFile(std::move(playsFile)), m_service(m_script.ports)
 {
     m_player = std::thread([this] { Run(); });
 }
@@ -36,8 +36,13 @@ void CScriptedMidiRun::Run()
             continue;
         }
         played = start;
-        if (PlayOnce())
+        if (PlayOnce()) {
+            // Reported once the receiver has taken every event, and on file before it counts.
+            m_service.WaitForCallbacks();
+            if (!m_playsFile.empty())
+                std::ofstream(m_playsFile, std::ios::trunc) << m_completed.load() + 1 << '\n';
             m_completed.fetch_add(1);
+        }
     }
 }
 
@@ -85,7 +90,8 @@ bool CScriptedMidiRun::Send(const ScriptEvent& event, DWORD timestamp)
     return true;
 }
 
-std::unique_ptr<CScriptedMidiRun> InstallScriptFile(const std::string& path, std::string& error)
+std::unique_ptr<CScriptedMidiRun> InstallScriptFile(const std::string& path, std::string& error,
+                                                    const std::string& playsFile)
 {
     MidiScript script;
     std::ifstream file(path);
@@ -93,7 +99,7 @@ std::unique_ptr<CScriptedMidiRun> InstallScriptFile(const std::string& path, std
     std::istream& in = file ? static_cast<std::istream&>(file) : nothing;
     if (!ParseMidiScript(in, script, error))
         return nullptr;
-    return std::make_unique<CScriptedMidiRun>(std::move(script));
+    return std::make_unique<CScriptedMidiRun>(std::move(script), playsFile);
 }
 
 } // namespace fakemidi

@@ -3,7 +3,9 @@
 // are offered, and each time the open port starts its events are played in real time from
 // the beginning; a Stop ends the playing until the next start.
 //
-// A program binds it by keeping the result of InstallScriptFile alive for its whole run.
+// A program binds it by keeping the result of InstallScriptFile alive for its whole run. It may
+// name a file where the run writes the number of playings that reached the end, after each
+// one: another process then sees that the port was opened, started and took every event.
 
 #include "MidiScript.h"
 #include "ScriptedMidiService.h"
@@ -15,12 +17,13 @@
 
 namespace fakemidi {
 
-// The name a whole-program run looks for in its working directory.
+// The names a whole-program run uses in its working directory.
 constexpr const char* kScriptFileName = "zumbrel-midi.txt";
+constexpr const char* kPlaysFileName = "zumbrel-midi-plays.txt";
 
 class CScriptedMidiRun {
 public:
-    explicit CScriptedMidiRun(MidiScript script);
+    explicit CScriptedMidiRun(MidiScript script, std::string playsFile = std::string());
     ~CScriptedMidiRun();
     CScriptedMidiRun(const CScriptedMidiRun&) = delete;
     CScriptedMidiRun& operator=(const CScriptedMidiRun&) = delete;
@@ -36,14 +39,17 @@ private:
     bool Send(const ScriptEvent& event, DWORD timestamp);
 
     MidiScript m_script;
+    const std::string m_playsFile;
     CScriptedMidiService m_service;
     std::atomic<bool> m_quit{false};
     std::atomic<unsigned> m_completed{0};
     std::thread m_player;
 };
 
-// Installs a run of the script at `path`. A missing file gives one port and no events; a
-// malformed one gives null and the reason in `error`.
-std::unique_ptr<CScriptedMidiRun> InstallScriptFile(const std::string& path, std::string& error);
+// Installs a run of the script at `path`, reporting its completed playings to `playsFile`
+// (none when empty). A missing script gives one port and no events; a malformed one gives
+// null and the reason in `error`.
+std::unique_ptr<CScriptedMidiRun> InstallScriptFile(const std::string& path, std::string& error,
+                                                    const std::string& playsFile = std::string());
 
 } // namespace fakemidi

@@ -31,6 +31,7 @@ CScriptedMidiService& Active()
 const midi::MIDIInService CScriptedMidiService::kTable = {
     &Open, &Close, &Start, &Reset, &Prepare, &AddBuffer, &Unprepare,
     &GetErrorText, &GetDevCaps, &GetNumDevs, &CreateThreadHook,
+    &CreateEventHook,
 };
 
 CScriptedMidiService::CScriptedMidiService(std::vector<std::string> portNames)
@@ -389,6 +390,22 @@ HANDLE WINAPI CScriptedMidiService::CreateThreadHook(LPSECURITY_ATTRIBUTES secur
         CloseHandle(service.m_lastThread);
     service.m_lastThread = copy;
     return thread;
+}
+
+HANDLE WINAPI CScriptedMidiService::CreateEventHook(LPSECURITY_ATTRIBUTES security,
+                                                    BOOL manualReset, BOOL initialState,
+                                                    LPCSTR name)
+{
+    CScriptedMidiService& service = Active();
+    {
+        std::lock_guard<std::mutex> lock(service.m_mutex);
+        MMRESULT refused = MMSYSERR_NOERROR;
+        if (service.Fails(Call::CreateEvent, refused)) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+    }
+    return ::CreateEventA(security, manualReset, initialState, name);
 }
 
 } // namespace fakemidi

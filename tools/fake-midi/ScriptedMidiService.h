@@ -34,9 +34,9 @@ namespace fakemidi {
 
 enum class Call {
     Open, Close, Start, Reset, PrepareHeader, AddBuffer, UnprepareHeader,
-    GetErrorText, GetDevCaps, GetNumDevs, CreateThread,
+    GetErrorText, GetDevCaps, GetNumDevs, CreateThread, CreateEvent,
 };
-constexpr std::size_t kCallKinds = 11;
+constexpr std::size_t kCallKinds = 12;
 
 struct Audit {
     unsigned prepared = 0;            // headers prepared and not unprepared
@@ -56,7 +56,7 @@ public:
     CScriptedMidiService& operator=(const CScriptedMidiService&) = delete;
 
     // The next `times` calls of `call` (kAlways: all) fail with `result` and do nothing else.
-    // A failing CreateThread returns null.
+    // A failing CreateThread or CreateEvent returns null.
     void FailCall(Call call, MMRESULT result, int times = kAlways);
     void ClearFailures();
     unsigned CallCount(Call call) const;
@@ -122,6 +122,7 @@ private:
     static UINT WINAPI GetNumDevs();
     static HANDLE WINAPI CreateThreadHook(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE,
                                           LPVOID, DWORD, LPDWORD);
+    static HANDLE WINAPI CreateEventHook(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR);
     static const midi::MIDIInService kTable;
 
     MMRESULT DoOpen(LPHMIDIIN handle, UINT port, DWORD_PTR callback, DWORD_PTR instance,

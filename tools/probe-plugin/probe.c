@@ -57,6 +57,9 @@
 #ifndef PROBE_PROGRAMS
 #define PROBE_PROGRAMS 5
 #endif
+#ifndef PROBE_NAMED_PROGRAMS /* 1: the first programs carry instrument names */
+#define PROBE_NAMED_PROGRAMS 0
+#endif
 #ifndef PROBE_INPUTS
 #define PROBE_INPUTS 2
 #endif
@@ -331,7 +334,11 @@ static void PROBE_CDECL probe_process_replacing(probe_effect* e, float** inputs,
 /* ---- Dispatcher -------------------------------------------------------------------------- */
 static void write_program_name(char* name, int32_t program)
 {
-    sprintf(name, "Program %d", (int)program);
+    static const char* const named[] = {"Piano", "Electric Piano", "Strings", "Organ"};
+    if (PROBE_NAMED_PROGRAMS && program >= 0 && program < (int32_t)(sizeof named / sizeof *named))
+        strcpy(name, named[program]);
+    else
+        sprintf(name, "Program %d", (int)program);
 }
 
 static void open_editor(void* parent)
