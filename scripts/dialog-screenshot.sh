@@ -23,8 +23,8 @@ mkdir -p "$out"
 cat > "$run_dir/tarvoshell.ini" <<'INI'
 [list]
 0=none
-1=Simulated Card A
-2=Simulated Card B (long name...
+1=USB Audio Interface
+2=Zumbrel Simulated Sound Card
 num=3
 [device]
 asio=2

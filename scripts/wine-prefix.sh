@@ -35,9 +35,10 @@ if [ ! -f "$WINEPREFIX/.zumbrel-ready" ]; then
 else
   "$loader" wineboot </dev/null >/dev/null 2>&1
 fi
-# Window captions draw their buttons with Marlett's symbols; a prefix that does not list
-# Wine's own copy shows the letters behind them ("0 1 r") instead.
+# Wine's own fonts, as a Wine installation normally offers them: without them window captions
+# draw their buttons as the letters behind Marlett's symbols ("0 1 r") and dialogs fall back
+# to wider fonts than Tahoma.
 fonts=$WINEPREFIX/drive_c/windows/Fonts
-if [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
-  cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+if [ -d "$fonts" ] && [ -d /usr/share/wine/fonts ] && [ ! -f "$fonts/marlett.ttf" ]; then
+  cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
 fi

@@ -21,6 +21,8 @@ void CTarvolinView::BringUpDevices()
     if (m_midiInDevice) {
         m_midiInDevice->Stop();
     }
+    // Notes played while no audio ran are not played all at once when it starts again.
+    m_plugin.DiscardEvents();
 
     m_asioDriver = m_settings.getInt(kDeviceSection, "asio", 0, kDecimal);
     m_midiInPort = m_settings.getInt(kDeviceSection, "midiin", 0, kDecimal);

@@ -141,6 +141,11 @@ void CVstEventList::Clamp(List& list, std::int32_t frames)
     }
 }
 
+void CVstEventList::Discard()
+{
+    Empty(*m_lists[m_state.load(std::memory_order_acquire) & kIndexBit]);
+}
+
 VstEventsBlock* CVstEventList::HandOver(std::int32_t frames)
 {
     std::uint32_t state = m_state.load(std::memory_order_relaxed);

@@ -62,6 +62,10 @@ public:
     // unchanged until the next call.
     VstEventsBlock* HandOver(std::int32_t frames);
 
+    // Drops the events gathered so far. Only while neither side runs: no event is being added
+    // and no block is being handed over (input stopped, stream closed).
+    void Discard();
+
 private:
     struct List;
 

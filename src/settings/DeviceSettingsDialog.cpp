@@ -29,6 +29,9 @@ constexpr RECT kTempoRect{100, 90, 999, 999};
 const char* const kRates[] = {"44100HZ", "48000HZ"};
 constexpr char kNoMidiPort[] = "None";
 
+// The labels left of the selectors' column.
+constexpr int kLabels[] = {IDC_DRIVER_LABEL, IDC_RATE_LABEL, IDC_MIDI_LABEL, IDC_TEMPO_LABEL};
+
 // Template controls that take the label font, in the order they are given it.
 constexpr int kFontedControls[] = {IDC_DRIVER_LABEL, IDC_MIDI_LABEL, IDC_RATE_LABEL,
                                    IDC_TEMPO_LABEL,  IDOK,           IDCANCEL};
@@ -91,6 +94,7 @@ bool CDeviceSettingsDialog::OnInitDialog()
     FillMidiPorts();
     FillRates();
     SetLabelFonts();
+    FitLabels();
     CreateTempoDisplay();
     return true;
 }
@@ -155,6 +159,36 @@ void CDeviceSettingsDialog::SetLabelFonts()
 {
     for (int id : kFontedControls)
         SendDlgItemMessageA(m_hWnd, id, WM_SETFONT, reinterpret_cast<WPARAM>(m_labelFont), TRUE);
+}
+
+// A label whose text is wider than the template made it (a system whose dialog font is
+// wider than the one the template was laid out with) would wrap and lose its second line:
+// it grows to its text, up to the selectors' column. Labels that fit keep their size.
+void CDeviceSettingsDialog::FitLabels()
+{
+    HDC dc = GetDC(m_hWnd);
+    if (dc == nullptr)
+        return;
+    HGDIOBJ previous = SelectObject(dc, m_labelFont != nullptr ? m_labelFont
+                                                               : GetStockObject(DEFAULT_GUI_FONT));
+    for (int id : kLabels) {
+        HWND label = GetDlgItem(m_hWnd, id);
+        RECT rect{};
+        if (label == nullptr || !GetWindowRect(label, &rect))
+            continue;
+        MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+        char text[64] = {};
+        const int length = GetWindowTextA(label, text, sizeof text);
+        SIZE extent{};
+        if (length <= 0 || !GetTextExtentPoint32A(dc, text, length, &extent))
+            continue;
+        const int room = kDriverRect.left - rect.left;
+        if (extent.cx > rect.right - rect.left && room > rect.right - rect.left)
+            SetWindowPos(label, nullptr, 0, 0, extent.cx < room ? extent.cx : room,
+                         rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(m_hWnd, dc);
 }
 
 void CDeviceSettingsDialog::CreateTempoDisplay()

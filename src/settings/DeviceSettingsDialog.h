@@ -46,6 +46,7 @@ private:
     void FillMidiPorts();
     void FillRates();
     void SetLabelFonts();
+    void FitLabels();
     void CreateTempoDisplay();
 
     void OnDriverChosen(unsigned id);

@@ -15,6 +15,10 @@ source scripts/session.sh
 session_start
 status=0
 for preset in win32 win64; do
+  if [ "$preset" = win32 ] && ! session_runs_win32; then
+    echo "== win32 not run: this machine runs no 32-bit programs"
+    continue
+  fi
   echo "== $preset"
   for deferred in 0 1; do
     ZUMBREL_SOAK_DEFERRED=$deferred scripts/wine-run.sh "$preset" \

@@ -155,6 +155,24 @@ TEST_F(EventListTest, ShortEventsStopAtFourThousand)
     EXPECT_EQ(AsMidi(list, kMaxMidiEvents - 1)->midiData[1], 60);
 }
 
+// A full list (whose later note-offs were dropped) must not reach the plug-in after a pause
+// of the audio: what was discarded is gone, and the list fills from its start again.
+TEST_F(EventListTest, DiscardedEventsAreNeverHandedOverAndTheListFillsAgain)
+{
+    for (std::uint32_t i = 0; i < kMaxMidiEvents; ++i)
+        m_list->AddMidiEvent(0x90, 60, 1, kRate44k, 1);
+    m_list->Discard();
+    EXPECT_EQ(m_list->HandOver(64), nullptr);
+    const EventAddResult next = m_list->AddMidiEvent(0x80, 62, 0, kRate44k, 500);
+    EXPECT_TRUE(next.accepted);
+    EXPECT_EQ(next.count, 1u);
+    VstEventsBlock* list = m_list->HandOver(64);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->numEvents, 1);
+    EXPECT_EQ(AsMidi(list, 0)->midiData[1], 62);
+    EXPECT_EQ(AsMidi(list, 0)->deltaFrames, 0);  // counted from the new first event
+}
+
 TEST_F(EventListTest, SysExEventCarriesItsOwnCopyOfTheBytes)
 {
     unsigned char message[] = {0xF0, 0x43, 0x10, 0x4C, 0xF7};

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,21 @@ TEST_F(SettingsDialog, OpensWithItsTitleLabelsAndTheStoredChoices)
         for (const auto& label : labels) {
             EXPECT_EQ(uitest::WindowText(GetDlgItem(dialog, label.id)), label.text);
             EXPECT_EQ(FontFace(GetDlgItem(dialog, label.id)), "Tahoma") << label.text;
+        }
+        // Each label shows its text on one line, left of the selectors, whatever the font.
+        for (const auto& label : labels) {
+            if (label.id == IDOK || label.id == IDCANCEL)
+                continue;
+            HWND control = GetDlgItem(dialog, label.id);
+            HDC dc = GetDC(control);
+            HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+            SIZE extent{};
+            GetTextExtentPoint32A(dc, label.text, static_cast<int>(std::strlen(label.text)), &extent);
+            SelectObject(dc, previous);
+            ReleaseDC(control, dc);
+            const RECT r = ClientRectOf(dialog, label.id);
+            EXPECT_GE(r.right - r.left, extent.cx) << label.text;
+            EXPECT_LE(r.right, 100) << label.text;
         }
         const struct { int id; RECT rect; } placed[] = {
             {IDC_DRIVER_SELECTOR, {100, 18, 252, 35}},
