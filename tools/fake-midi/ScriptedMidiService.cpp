@@ -365,6 +365,17 @@ UINT WINAPI CScriptedMidiService::GetNumDevs()
     return static_cast<UINT>(service.m_portNames.size());
 }
 
+// A refused creation fails as the system's own does: null, with the reason as last error.
+bool CScriptedMidiService::RefusesCreation(Call call)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    MMRESULT refused = MMSYSERR_NOERROR;
+    if (!Fails(call, refused))
+        return false;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return true;
+}
+
 HANDLE WINAPI CScriptedMidiService::CreateThreadHook(LPSECURITY_ATTRIBUTES security,
                                                      SIZE_T stackSize,
                                                      LPTHREAD_START_ROUTINE routine,
@@ -372,14 +383,8 @@ HANDLE WINAPI CScriptedMidiService::CreateThreadHook(LPSECURITY_ATTRIBUTES secur
                                                      LPDWORD threadId)
 {
     CScriptedMidiService& service = Active();
-    {
-        std::lock_guard<std::mutex> lock(service.m_mutex);
-        MMRESULT refused = MMSYSERR_NOERROR;
-        if (service.Fails(Call::CreateThread, refused)) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return nullptr;
-        }
-    }
+    if (service.RefusesCreation(Call::CreateThread))
+        return nullptr;
     HANDLE thread = ::CreateThread(security, stackSize, routine, argument, flags, threadId);
     HANDLE copy = nullptr;
     if (thread)
@@ -396,15 +401,8 @@ HANDLE WINAPI CScriptedMidiService::CreateEventHook(LPSECURITY_ATTRIBUTES securi
                                                     BOOL manualReset, BOOL initialState,
                                                     LPCSTR name)
 {
-    CScriptedMidiService& service = Active();
-    {
-        std::lock_guard<std::mutex> lock(service.m_mutex);
-        MMRESULT refused = MMSYSERR_NOERROR;
-        if (service.Fails(Call::CreateEvent, refused)) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return nullptr;
-        }
-    }
+    if (Active().RefusesCreation(Call::CreateEvent))
+        return nullptr;
     return ::CreateEventA(security, manualReset, initialState, name);
 }
 

@@ -136,6 +136,7 @@ private:
 
     // Counts the call; true (with the result) when it is to fail.
     bool Fails(Call call, MMRESULT& result);
+    bool RefusesCreation(Call call); // Fails for CreateThread/CreateEvent, with the lock taken
     bool IsOpenHandle(HMIDIIN handle) const; // with the lock held
     void Post(UINT message, DWORD_PTR param1, DWORD_PTR param2); // with the lock held
     bool ReturnOldest(UINT message, const void* bytes, DWORD count, DWORD timestamp);
