@@ -1,6 +1,7 @@
 #include "plugin/VstPlugin.h"
 
 #include "audio/RenderCallback.h"
+#include "plugin/DenormalGuard.h"
 #include "plugin/OutputStage.h"
 
 #include <algorithm>
@@ -409,6 +410,7 @@ std::int32_t CVstPlugin::RenderCallback(float** inputs, float** outputs,
     auto* self = static_cast<CVstPlugin*>(owner);
     if (self == nullptr || frames <= 0)
         return 0;
+    const CDenormalGuard noDenormals;
     {
         RenderScope scope(self->m_renders);
         if (self->m_loaded.load() != 0) {

@@ -84,7 +84,8 @@ public:
 
     // The stream's per-block callback (audio/RenderCallback.h); `owner` is the CVstPlugin.
     // Renders through the plug-in's preferred entry, gives the editor its idle call, then
-    // scales and limits output channels 0 and 1 (plugin/OutputStage.h). Answers 0.
+    // scales and limits output channels 0 and 1 (plugin/OutputStage.h), all with denormals
+    // flushed to zero (plugin/DenormalGuard.h). Answers 0.
     static std::int32_t RenderCallback(float** inputs, float** outputs,
                                        std::int32_t inputChannels, std::int32_t outputChannels,
                                        std::int32_t frames, std::int32_t blockPosition,

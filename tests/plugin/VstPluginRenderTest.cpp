@@ -5,6 +5,7 @@
 
 #include "ProbeSupport.h"
 
+#include "plugin/DenormalGuard.h"
 #include "plugin/VstPlugin.h"
 
 #include <gtest/gtest.h>
@@ -172,6 +173,27 @@ TEST(VstPluginRender, EditorIdleFollowsEveryBlockOnTheAudioThread)
     EXPECT_EQ(sequence, (std::vector<std::string>{"process", "dispatch19", "process",
                                                   "dispatch19"}));
 }
+
+#ifdef ZUMBREL_HAS_MXCSR
+// A plug-in whose state sinks into the denormal range must not slow the audio thread down:
+// it renders with denormals flushed, and the driver's thread gets its own mode back.
+TEST(VstPluginRender, PluginRendersWithDenormalsFlushedAndTheThreadsModeIsRestored)
+{
+    ProbeLog log;
+    CVstPlugin plugin;
+    ASSERT_TRUE(plugin.Load(ProbePath("default").c_str()));
+    const unsigned before = _mm_getcsr();
+    ASSERT_EQ(before & (CDenormalGuard::kFlushToZero | CDenormalGuard::kDenormalsAreZero), 0u);
+    StreamBlock block(2, 2, kFrames);
+    block.Render(&plugin);
+    EXPECT_EQ(_mm_getcsr(), before);
+    const auto process = log.Records("process");
+    ASSERT_EQ(process.size(), 1u);
+    const auto inside = static_cast<unsigned>(process[0].number("mxcsr"));
+    EXPECT_EQ(inside & CDenormalGuard::kFlushToZero, CDenormalGuard::kFlushToZero);
+    EXPECT_EQ(inside & CDenormalGuard::kDenormalsAreZero, CDenormalGuard::kDenormalsAreZero);
+}
+#endif
 
 TEST(VstPluginRender, WithoutAPluginTheOutputIsStillScaledAndLimited)
 {

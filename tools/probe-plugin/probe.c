@@ -26,6 +26,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
@@ -269,6 +272,16 @@ static void apply_note(const probe_pending* p)
 }
 
 /* ---- Rendering --------------------------------------------------------------------------- */
+/* The thread's SSE control register, as the plug-in meets it inside a call (0 without SSE). */
+static unsigned float_mode(void)
+{
+#if defined(__SSE__) || defined(__x86_64__)
+    return _mm_getcsr();
+#else
+    return 0;
+#endif
+}
+
 static void log_process(const char* kind, float** inputs, int32_t frames)
 {
     char sums[PROBE_MAX_CHANNELS * 24] = "";
@@ -287,8 +300,8 @@ static void log_process(const char* kind, float** inputs, int32_t frames)
             sum += inputs[j][i];
         used += (size_t)snprintf(sums + used, sizeof sums - used, j == 0 ? "%g" : ",%g", sum);
     }
-    log_line("process tid=%lu kind=%s frames=%d rate=%g tempo=%g insum=%s", thread_tag(), kind,
-             frames, rate, tempo, sums);
+    log_line("process tid=%lu kind=%s frames=%d rate=%g tempo=%g insum=%s mxcsr=%u", thread_tag(),
+             kind, frames, rate, tempo, sums, float_mode());
 }
 
 static void render(float** inputs, float** outputs, int32_t frames, int accumulate)
