@@ -21,7 +21,8 @@ void CTarvolinView::BringUpDevices()
     if (m_midiInDevice) {
         m_midiInDevice->Stop();
     }
-    // Notes played while no audio ran are not played all at once when it starts again.
+    // Notes played while no audio ran are not played all at once when it starts again (a
+    // full list would also have dropped their note-offs).
     m_plugin.DiscardEvents();
 
     m_asioDriver = m_settings.getInt(kDeviceSection, "asio", 0, kDecimal);

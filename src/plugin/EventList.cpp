@@ -141,9 +141,11 @@ void CVstEventList::Clamp(List& list, std::int32_t frames)
     }
 }
 
+// Taken as a hand-over takes them, and given to no one: the next hand-over empties that list
+// before it takes the events added since. The producer may go on adding meanwhile.
 void CVstEventList::Discard()
 {
-    Empty(*m_lists[m_state.load(std::memory_order_acquire) & kIndexBit]);
+    HandOver(1);
 }
 
 VstEventsBlock* CVstEventList::HandOver(std::int32_t frames)

@@ -62,8 +62,8 @@ public:
     // unchanged until the next call.
     VstEventsBlock* HandOver(std::int32_t frames);
 
-    // Drops the events gathered so far. Only while neither side runs: no event is being added
-    // and no block is being handed over (input stopped, stream closed).
+    // Consumer side, in place of a hand-over: drops the events gathered so far. Only while no
+    // block is being handed over (the stream is closed); events may go on arriving.
     void Discard();
 
 private:

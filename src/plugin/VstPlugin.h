@@ -64,8 +64,8 @@ public:
                                float rate, std::uint32_t timestamp);
     void AddSysExEvent(const void* data, std::int32_t length, float rate,
                        std::uint32_t timestamp);
-    // Drops the events not yet handed to the plug-in; only while MIDI input is stopped and no
-    // block renders (a device is being brought up again).
+    // Drops the events not yet handed to the plug-in; only while no block renders (the
+    // stream is closed, as when the devices are brought up again).
     void DiscardEvents() { m_events.Discard(); }
     // Hands the queued events to a synth plug-in for a block of `frames` frames (effProcessEvents),
     // every deltaFrames clamped to that block; true when it did.
