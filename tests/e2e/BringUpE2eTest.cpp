@@ -39,6 +39,16 @@ protected:
         return WaitForRecord([](const auto& records) { return HasKind(records, "process"); });
     }
     ProbeRecord LastProcess() const { return Log().Records("process").back(); }
+    // The program's stop message `text`, under its own caption, answered with OK; then the
+    // main frame.
+    void AnswerStopMessage(const char* text)
+    {
+        HWND box = WaitForMessageBox(text);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(uiharness::WindowText(box), "Zumbrel");
+        uiharness::ClickButton(box, IDOK);
+        WaitForFrame();
+    }
 };
 
 class DriverNumber : public BringUp, public testing::WithParamInterface<int> {};
@@ -65,11 +75,7 @@ TEST_F(BringUp, FailingDriverIsReportedAndTheProgramGoesOn)
     WriteSetting("device", "midiin", "1");
     WriteMidiScript(kNoteScript);
     Launch(false);
-    HWND box = WaitForMessageBox("ASIO failed");
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(uiharness::WindowText(box), "Zumbrel");
-    uiharness::ClickButton(box, IDOK);
-    WaitForFrame();
+    AnswerStopMessage("ASIO failed");
     ASSERT_TRUE(CaptionBecomes("Zumbrel - Program 0"));
     // MIDI input runs without audio: the port opened, started and took the script's note.
     EXPECT_TRUE(uiharness::WaitUntil([&] { return MidiPlays() >= 1; }, kWaitMs));
@@ -162,11 +168,7 @@ TEST_P(MidiFailure, IsReportedAndAudioPlaysOn)
     SetEnvironmentVariableA(GetParam(), "1");
     Launch(false);
     SetEnvironmentVariableA(GetParam(), nullptr);
-    HWND box = WaitForMessageBox("MIDI IN port failed");
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(uiharness::WindowText(box), "Zumbrel");
-    uiharness::ClickButton(box, IDOK);
-    WaitForFrame();
+    AnswerStopMessage("MIDI IN port failed");
     ASSERT_TRUE(CaptionBecomes("Zumbrel - Program 0"));
     ASSERT_TRUE(Renders());
     EXPECT_EQ(CloseProgram(), 0u);
