@@ -11,6 +11,8 @@
 # ZUMBREL_RUN_DIR (working directory: the program looks there for its instrument and
 # settings; default build/run).
 set -euo pipefail
+# Whatever stops this script early says which step it was, in one line.
+trap 'echo "run: failed: $BASH_COMMAND (exit $?)" >&2' ERR
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 case "${ARCH:-}" in
@@ -29,9 +31,14 @@ if [ "$arch" = win32 ] && ! session_runs_win32; then
   exit 1
 fi
 # Only what the run needs: the program, the instrument, the sound card and the player.
-cmake --preset "$arch" >/dev/null
-cmake --build --preset "$arch" -j"$(nproc)" \
-  --target zumbrel demo_instrument zumbrel_sim_asio zumbrel-demo-player >/dev/null
+mkdir -p build
+build_log=$root/build/run-build.log
+if ! { cmake --preset "$arch" && cmake --build --preset "$arch" -j"$(nproc)" \
+       --target zumbrel demo_instrument zumbrel_sim_asio zumbrel-demo-player; } >"$build_log" 2>&1; then
+  grep -E 'error|Error' "$build_log" | head -30 >&2
+  echo "run: failed: the $arch build (log in $build_log)" >&2
+  exit 1
+fi
 exe=$root/build/$arch/src/app/zumbrel.exe
 instrument=$root/build/$arch/instruments/demo/ZumbrelDemoSynth.dll
 card_dll=$root/build/$arch/tools/sim-asio/zumbrel_sim_asio.dll
@@ -73,42 +80,61 @@ fi
 
 cd "$run_dir"
 if [ "$headless" = 0 ]; then
+  # The prefix leaves windows to no window manager (its tests run without one); on a real
+  # display the program's windows get the desktop's own frames.
+  appkey="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$exe")\\X11 Driver"
+  wine_run reg add "$appkey" /v Managed /d Y /f </dev/null >/dev/null 2>&1
+  trap 'wine_run reg delete "$appkey" /f </dev/null >/dev/null 2>&1; unregister; session_stop' EXIT
   echo "run: starting $exe in $run_dir"
   wine_run "$exe" || true
-else
-  echo "run: no display; Zumbrel plays a phrase on a virtual one"
-  desktop=800x600
-  request=$run_dir/screenshot-request
-  rm -f "$request" "$wav"
-  wine_run explorer "/desktop=Zumbrel,$desktop" "$exe" </dev/null >/dev/null 2>&1 &
-  program=$!
-  # The player clicks the editor's keys from the same virtual desktop (windows of another
-  # desktop are not seen) and holds the last note until the picture is taken.
-  wine_run explorer "/desktop=Zumbrel,$desktop" "$player" "$(windows_path "$wav")" \
-    "$(windows_path "$request")" </dev/null >"$run_dir/player.txt" 2>&1 &
-  playing=$!
-  for _ in $(seq 600); do
-    [ -e "$request" ] && break
-    kill -0 "$playing" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -e "$request" ]; then
+  exit 0
+fi
+
+echo "run: no display; Zumbrel plays a phrase on a virtual one"
+desktop=800x600
+request=$run_dir/screenshot-request
+report=$run_dir/player.txt
+# Nothing from an earlier run may pass for this run's results.
+rm -f "$request" "$wav" "$report" "$screenshot"
+# One virtual desktop, made by the player's explorer; the player starts Zumbrel on it itself
+# (windows of another desktop are not seen) and holds the last note until the picture is taken.
+wine_run explorer "/desktop=Zumbrel,$desktop" "$player" "$(windows_path "$exe")" \
+  "$(windows_path "$wav")" "$(windows_path "$request")" "$(windows_path "$report")" \
+  </dev/null >/dev/null 2>&1 &
+desktop_pid=$!
+# The player needs about 4 s to play and at most 30 s for Zumbrel to appear and 15 s each to
+# be pictured and to close; 90 s leaves room on a busy machine.
+pictured=0
+for _ in $(seq 900); do
+  if [ -e "$request" ] && [ "$pictured" = 0 ]; then
     xwd -root -silent | convert xwd:- -crop "$desktop+0+0" +repage "$screenshot"
+    pictured=1
     rm -f "$request"
   fi
-  status=0
-  wait "$playing" || status=$?
-  kill "$program" 2>/dev/null || true
-  wait "$program" 2>/dev/null || true
-  [ -f "$screenshot" ] && echo "run: screenshot in $screenshot"
-  played=$(grep -a '^player:' "$run_dir/player.txt" | sed 's/^player: //' | tr -d '\r' | tail -1)
-  if [ -s "$stats" ]; then
-    value() { sed -n "s/^$1=//p" "$stats" | tr -d '\r' | head -1; }
-    echo "run: $(value blocks) blocks rendered, $(value late) late; ${played:-the player said nothing}"
-    echo "run: recording in $wav"
-  else
-    echo "run: the sound card wrote no statistics (no audio blocks flowed); ${played:-}"
-    status=1
-  fi
-  exit "$status"
+  [ -s "$report" ] && break
+  kill -0 "$desktop_pid" 2>/dev/null || break
+  sleep 0.1
+done
+# The desktop closes by itself once its last program has ended; wait for that a little.
+for _ in $(seq 50); do kill -0 "$desktop_pid" 2>/dev/null || break; sleep 0.1; done
+kill "$desktop_pid" 2>/dev/null || true
+wait "$desktop_pid" 2>/dev/null || true
+
+played=$(sed -n 's/^player: //p' "$report" 2>/dev/null | tr -d '\r' | tail -1)
+[ "$pictured" = 1 ] && echo "run: screenshot in $screenshot"
+if [ -z "$played" ]; then
+  echo "run: failed: the demo player ended without a report (no Zumbrel window, or Wine failed)" >&2
+  exit 1
+fi
+if [ ! -s "$stats" ]; then
+  echo "run: failed: the sound card wrote no statistics (no audio blocks flowed); $played" >&2
+  exit 1
+fi
+value() { sed -n "s/^$1=//p" "$stats" | tr -d '\r' | head -1; }
+echo "run: $(value blocks) blocks rendered, $(value late) late; $played"
+[ -s "$wav" ] && echo "run: recording in $wav"
+if ! grep -q 'notes played' <<<"$played" || grep -q 'silent\|too quiet\|no screenshot' <<<"$played" \
+   || [ "$pictured" = 0 ]; then
+  echo "run: failed: $played" >&2
+  exit 1
 fi

@@ -28,12 +28,20 @@ wineserver -p </dev/null >/dev/null 2>&1 || true
 if [ ! -f "$WINEPREFIX/.zumbrel-ready" ]; then
   echo "wine-prefix: creating $arch prefix (first run only)..." >&2
   "$loader" wineboot --init </dev/null >/dev/null 2>&1
-  # A crash must fail the test that caused it instead of waiting on a dialog.
-  "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-    </dev/null >/dev/null 2>&1
   touch "$WINEPREFIX/.zumbrel-ready"
 else
   "$loader" wineboot </dev/null >/dev/null 2>&1
+fi
+# The prefix's own settings, applied once (a prefix made by an earlier version gets them too).
+settings_version=2
+if [ "$(cat "$WINEPREFIX/.zumbrel-settings" 2>/dev/null)" != "$settings_version" ]; then
+  # A crash must fail the test that caused it instead of waiting on a dialog.
+  "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    </dev/null >/dev/null 2>&1
+  # No window manager runs on the virtual display: a window the X11 driver leaves to one waits
+  # up to 2 s for an answer each time it is hidden or destroyed. Wine draws the frames itself.
+  "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  echo "$settings_version" >"$WINEPREFIX/.zumbrel-settings"
 fi
 # Wine's own fonts, as a Wine installation normally offers them: without them window captions
 # draw their buttons as the letters behind Marlett's symbols ("0 1 r") and dialogs fall back

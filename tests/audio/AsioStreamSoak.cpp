@@ -39,7 +39,7 @@ TEST(AsioStreamSoak, RealTime)
     drivers.add("Card");
     const std::string stats = tempFilePath("soak-stats", ".txt");
     drivers.setText("Card", "StatsFile", stats);
-    drivers.setNumber("Card", "RealTime", 1);
+    drivers.setNumber("Card", "RealTime", 2);  // exact switch times: lateness is measured
     drivers.setNumber("Card", "PreferredSize", kSoakFrames);
     drivers.setNumber("Card", "SampleRate", kSoakRate);
     drivers.setNumber("Card", "DirectProcess", deferred ? 0 : 1);

@@ -1,13 +1,15 @@
-// zumbrel-demo-player: plays a short phrase on the demo instrument's on-screen keyboard inside a
-// running Zumbrel, as a user with a mouse would, for a run without a display or MIDI keyboard.
+// zumbrel-demo-player: starts Zumbrel and plays a short phrase on the demo instrument's
+// on-screen keyboard, as a user with a mouse would, for a run without a display or MIDI keyboard.
 //
-//   zumbrel-demo-player <recording.wav> <screenshot-request-file>
+//   zumbrel-demo-player <zumbrel.exe> <recording.wav> <screenshot-request-file> <report-file>
 //
-// It waits for Zumbrel's main window and the instrument's editor in it, clicks the phrase's
-// keys, and holds the last note while another program takes a screenshot: it creates the
-// request file and waits until that file is removed. Then it releases the key, closes Zumbrel
-// (so the sound card finishes its recording) and prints one line about the recording: its
-// length and its peak level. Exit code 0 when all went well and the recording is not silent.
+// It starts the program in the current directory (so both share one virtual desktop: a second
+// `explorer /desktop=` for the same desktop cannot be relied on), waits for its main window and
+// the instrument's editor in it, clicks the phrase's keys, and holds the last note while another
+// program takes a screenshot: it creates the request file and waits until that file is removed.
+// Then it releases the key, closes Zumbrel (so the sound card finishes its recording) and writes
+// one line to the report file: what was played, or what went wrong. Exit code 0 when all went
+// well and the recording is not silent.
 #include "KeyboardLayout.h"
 #include "WavFile.h"
 
@@ -56,16 +58,27 @@ bool WaitFor(DWORD timeoutMs, bool (*condition)(void*), void* context)
     return true;
 }
 
-// The visible main frame once its caption names a program (the instrument is loaded).
-BOOL CALLBACK FindFrame(HWND window, LPARAM found)
+struct Windows {
+    DWORD processId = 0;
+    HWND frame = nullptr;
+    HWND editor = nullptr;
+};
+
+// The started program's visible main frame once its caption names a program (the instrument
+// is loaded).
+BOOL CALLBACK FindFrame(HWND window, LPARAM context)
 {
+    Windows& windows = *reinterpret_cast<Windows*>(context);
     char className[64] = {};
     char caption[256] = {};
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
     GetClassNameA(window, className, sizeof className);
     GetWindowTextA(window, caption, sizeof caption);
-    if (IsWindowVisible(window) && std::strcmp(className, kFrameClass) == 0 &&
+    if (processId == windows.processId && IsWindowVisible(window) &&
+        std::strcmp(className, kFrameClass) == 0 &&
         std::strncmp(caption, kCaptionStart, sizeof kCaptionStart - 1) == 0) {
-        *reinterpret_cast<HWND*>(found) = window;
+        windows.frame = window;
         return FALSE;
     }
     return TRUE;
@@ -82,17 +95,11 @@ BOOL CALLBACK FindEditor(HWND window, LPARAM found)
     return TRUE;
 }
 
-struct Windows {
-    HWND frame = nullptr;
-    HWND editor = nullptr;
-};
-
-bool FindWindows(void* context)
+bool FindWindows(Windows& windows)
 {
-    Windows& windows = *static_cast<Windows*>(context);
     windows.frame = nullptr;
     windows.editor = nullptr;
-    EnumWindows(FindFrame, reinterpret_cast<LPARAM>(&windows.frame));
+    EnumWindows(FindFrame, reinterpret_cast<LPARAM>(&windows));
     if (windows.frame != nullptr)
         EnumChildWindows(windows.frame, FindEditor, reinterpret_cast<LPARAM>(&windows.editor));
     return windows.editor != nullptr;
@@ -133,17 +140,9 @@ bool RequestScreenshot(const char* requestFile)
     return WaitFor(kScreenshotTimeoutMs, FileMissing, const_cast<char*>(requestFile));
 }
 
-bool CloseAndWait(HWND frame)
+bool Ended(HANDLE process, DWORD timeoutMs)
 {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(frame, &processId);
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    PostMessageA(frame, WM_CLOSE, 0, 0);
-    if (process == nullptr)
-        return false;
-    const bool ended = WaitForSingleObject(process, kExitTimeoutMs) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    return ended;
+    return WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
 }
 
 double SampleValue(const WavFile& wav, std::size_t frame, int channel)
@@ -180,45 +179,125 @@ double PeakOf(const WavFile& wav)
     return peak;
 }
 
+// The report's one line, on stdout and in the report file.
+class Report {
+public:
+    explicit Report(const char* path) : m_path(path) {}
+    int fail(const char* text)
+    {
+        write(text);
+        return 1;
+    }
+    void write(const char* text)
+    {
+        std::printf("player: %s\n", text);
+        std::fflush(stdout);
+        if (FILE* file = std::fopen(m_path, "w")) {
+            std::fprintf(file, "player: %s\n", text);
+            std::fclose(file);
+        }
+    }
+
+private:
+    const char* m_path;
+};
+
+struct Program {
+    PROCESS_INFORMATION info = {};
+    ~Program()
+    {
+        if (info.hProcess != nullptr) {
+            if (!Ended(info.hProcess, 0))
+                TerminateProcess(info.hProcess, 1);
+            CloseHandle(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+    }
+};
+
+// Waits for the program's editor; false when the program ended or the time ran out.
+bool AwaitEditor(const Program& program, Windows& windows)
+{
+    windows.processId = program.info.dwProcessId;
+    const DWORD start = GetTickCount();
+    while (!FindWindows(windows)) {
+        if (Ended(program.info.hProcess, kPollMs) || GetTickCount() - start >= kStartTimeoutMs)
+            return false;
+    }
+    return true;
+}
+
+void PlayPhrase(HWND editor)
+{
+    for (const Step& step : kPhrase) {
+        Press(editor, step.note);
+        Sleep(step.holdMs);
+        Release(editor, step.note);
+        Sleep(kGapMs);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: zumbrel-demo-player <recording.wav> <screenshot-request>\n");
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: zumbrel-demo-player <zumbrel.exe> <recording.wav> "
+                             "<screenshot-request> <report>\n");
         return 2;
     }
+    const char* recording = argv[2];
+    const char* request = argv[3];
+    Report report(argv[4]);
+    char text[512];
+
+    Program program;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    char commandLine[MAX_PATH + 2];
+    std::snprintf(commandLine, sizeof commandLine, "\"%s\"", argv[1]);
+    if (!CreateProcessA(argv[1], commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &program.info)) {
+        std::snprintf(text, sizeof text, "could not start %s (error %lu)", argv[1],
+                      GetLastError());
+        return report.fail(text);
+    }
     Windows windows;
-    if (!WaitFor(kStartTimeoutMs, FindWindows, &windows)) {
-        std::printf("player: Zumbrel with the demo instrument's editor did not appear\n");
-        return 1;
+    if (!AwaitEditor(program, windows)) {
+        DWORD code = 0;
+        if (GetExitCodeProcess(program.info.hProcess, &code) && code != STILL_ACTIVE) {
+            std::snprintf(text, sizeof text,
+                          "Zumbrel ended (exit code %lu) before the demo instrument's editor "
+                          "appeared", code);
+            return report.fail(text);
+        }
+        return report.fail("Zumbrel with the demo instrument's editor did not appear");
     }
-    for (const Step& step : kPhrase) {
-        Press(windows.editor, step.note);
-        Sleep(step.holdMs);
-        Release(windows.editor, step.note);
-        Sleep(kGapMs);
-    }
+    PlayPhrase(windows.editor);
     Press(windows.editor, kFinalNote);
-    const bool pictured = RequestScreenshot(argv[2]);
+    const bool pictured = RequestScreenshot(request);
     Release(windows.editor, kFinalNote);
     Sleep(kReleaseTailMs);
-    if (!CloseAndWait(windows.frame)) {
-        std::printf("player: Zumbrel did not close\n");
-        return 1;
-    }
+    PostMessageA(windows.frame, WM_CLOSE, 0, 0);
+    if (!Ended(program.info.hProcess, kExitTimeoutMs))
+        return report.fail("Zumbrel did not close");
     WavFile wav;
-    if (!readWav(argv[1], wav) || wav.sampleRate == 0) {
-        std::printf("player: no readable recording in %s\n", argv[1]);
-        return 1;
+    if (!readWav(recording, wav) || wav.sampleRate == 0) {
+        std::snprintf(text, sizeof text, "no readable recording in %s", recording);
+        return report.fail(text);
     }
     const double peak = PeakOf(wav);
     const double seconds = static_cast<double>(wav.frames()) / wav.sampleRate;
+    const int offset = std::snprintf(text, sizeof text, "%zu notes played; %.1f s recorded, ",
+                                     std::size(kPhrase) + 1, seconds);
     if (peak > 0.0)
-        std::printf("player: %zu notes played; %.1f s recorded, peak %.1f dBFS\n",
-                    std::size(kPhrase) + 1, seconds, 20.0 * std::log10(peak));
+        std::snprintf(text + offset, sizeof text - offset, "peak %.1f dBFS%s",
+                      20.0 * std::log10(peak), peak >= kAudibleLevel ? "" : " (too quiet)");
     else
-        std::printf("player: %zu notes played; %.1f s recorded, silent\n",
-                    std::size(kPhrase) + 1, seconds);
+        std::snprintf(text + offset, sizeof text - offset, "silent");
+    if (!pictured)
+        std::snprintf(text + std::strlen(text), sizeof text - std::strlen(text),
+                      "; no screenshot was taken");
+    report.write(text);
     return pictured && peak >= kAudibleLevel ? 0 : 1;
 }

@@ -2,8 +2,12 @@
  *
  * Fast mode switches again as soon as the host has answered the last switch with
  * outputReady (or the answer time-out passed), so tests run at full speed. Real-time mode
- * switches once per buffer period from a high-priority thread; an outputReady that comes
- * after the next switch was due counts as late.
+ * switches once per buffer period from a high-priority thread that sleeps on a waitable timer
+ * in between (with the system timer's resolution raised), so the card costs the host's process
+ * next to nothing; how late each switch came after its due time is kept in the statistics.
+ * Precise mode spins through the last milliseconds before each switch instead, for the tests
+ * that measure a host's lateness. An outputReady that comes after the next switch was due
+ * counts as late.
  *
  * stop() may be called by the host from inside a callback, on this thread (a reset request
  * answered at once): then it only raises the stop flag and the loop ends after the callback
@@ -11,10 +15,11 @@
 #include "SimAsio.h"
 
 #include <math.h>
+#include <mmsystem.h>
 #include <string.h>
 
 enum { kSentinel = 0x5A, kRogueWaitMs = 20, kSpinBelowMs = 2, kFastFirstSwitchMs = 20,
-       kMaxWarmUpBlocks = 100 };
+       kMaxWarmUpBlocks = 100, kTimerResolutionMs = 1 };
 static const double kTwoPi = 6.283185307179586;
 
 static LONGLONG nowTicks(void)
@@ -81,20 +86,51 @@ static void waitAnswer(SimAsio* self, long ms)
     }
 }
 
-/* Waits until the performance counter reaches `due`: sleeps while far, yields when near. */
-static void waitUntil(SimAsio* self, LONGLONG due)
+/* Sleeps on the timer until the performance counter reaches `due` or a stop is requested;
+ * the host's answers wake the thread too and are passed over. */
+static void sleepUntil(SimAsio* self, HANDLE timer, LONGLONG due)
 {
     for (;;) {
+        HANDLE handles[2];
+        LARGE_INTEGER relative;
         LONGLONG left = due - nowTicks();
-        long ms;
         if (left <= 0 || self->stopRequested)
             return;
-        ms = (long)(left * 1000 / self->frequency);
-        if (ms > kSpinBelowMs)
-            WaitForSingleObject(self->wake, (DWORD)(ms - kSpinBelowMs));
-        else
-            SwitchToThread();
+        relative.QuadPart = -(left * 10000000 / self->frequency); /* 100 ns, relative */
+        if (!timer || relative.QuadPart == 0
+            || !SetWaitableTimer(timer, &relative, 0, NULL, NULL, FALSE)) {
+            WaitForSingleObject(self->wake, (DWORD)(left * 1000 / self->frequency) + 1);
+            continue;
+        }
+        handles[0] = timer;
+        handles[1] = self->wake;
+        WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     }
+}
+
+/* Waits until the performance counter reaches `due`; precise mode sleeps while far and
+ * yields when near. */
+static void waitUntil(SimAsio* self, HANDLE timer, LONGLONG due)
+{
+    if (self->config.clockMode != SIM_CLOCK_PRECISE) {
+        sleepUntil(self, timer, due);
+        return;
+    }
+    sleepUntil(self, timer, due - (LONGLONG)kSpinBelowMs * self->frequency / 1000);
+    while (nowTicks() < due && !self->stopRequested)
+        SwitchToThread();
+}
+
+/* How late a real-time switch came after its due time. */
+static void noteSwitchTime(SimAsio* self, LONGLONG due)
+{
+    LONGLONG late = self->switchTicks - due;
+    if (late < 0)
+        late = 0;
+    self->switchLateTicksTotal += late;
+    if (late > self->switchLateTicksMax)
+        self->switchLateTicksMax = late;
+    ++self->timedSwitches;
 }
 
 /* A switch outside a run, as a misbehaving driver makes it: the output half is marked first,
@@ -130,19 +166,21 @@ void simRogueSwitch(SimAsio* self, long index)
 /* Runs one block of a run; 0 for a warm-up block. A host marks itself running only once
  * start() has returned, so it may skip the first switches of a run: unanswered blocks
  * before the host's first answer are neither counted nor missed. */
-static int runBlock(SimAsio* self, long index, long blockInRun, LONGLONG* due)
+static int runBlock(SimAsio* self, HANDLE timer, long index, long blockInRun, LONGLONG* due)
 {
     const int warmUp = !self->hostAnswering && self->warmUpBlocks < kMaxWarmUpBlocks;
     simFillInputs(self, index);
     self->answered = 0;
     self->switchTicks = nowTicks();
     self->inRun = 1;
+    if (self->config.clockMode != SIM_CLOCK_FAST)
+        noteSwitchTime(self, *due);
     simSwitch(self, index);
-    if (self->config.clockMode == SIM_CLOCK_REALTIME) {
+    if (self->config.clockMode != SIM_CLOCK_FAST) {
         *due += self->periodTicks;
         if (*due < nowTicks() - self->periodTicks)
             *due = nowTicks(); /* fell behind by more than a period: start afresh */
-        waitUntil(self, *due);
+        waitUntil(self, timer, *due);
     } else {
         /* With direct processing the answer comes before the switch returns. */
         const int known = warmUp && self->config.directProcess;
@@ -172,11 +210,11 @@ static int runBlock(SimAsio* self, long index, long blockInRun, LONGLONG* due)
 
 /* Like a card, the first switch of a run comes a period after start (in fast mode after a
  * short pause), which gives the host time to mark itself running. */
-static void awaitFirstSwitch(SimAsio* self, LONGLONG* due)
+static void awaitFirstSwitch(SimAsio* self, HANDLE timer, LONGLONG* due)
 {
-    if (self->config.clockMode == SIM_CLOCK_REALTIME) {
+    if (self->config.clockMode != SIM_CLOCK_FAST) {
         *due += self->periodTicks;
-        waitUntil(self, *due);
+        waitUntil(self, timer, *due);
     } else {
         WaitForSingleObject(self->wake, kFastFirstSwitchMs);
     }
@@ -184,15 +222,12 @@ static void awaitFirstSwitch(SimAsio* self, LONGLONG* due)
 
 /* After its block limit the clock idles, with its statistics written, until it is stopped
  * or (misbehaving) told to go on switching after stop. */
-static DWORD WINAPI clockMain(void* arg)
+static void runClock(SimAsio* self, HANDLE timer)
 {
-    SimAsio* self = (SimAsio*)arg;
     long index = 0, blockInRun = 0;
     int limitReported = 0;
     LONGLONG due = nowTicks();
-    if (self->config.clockMode == SIM_CLOCK_REALTIME)
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-    awaitFirstSwitch(self, &due);
+    awaitFirstSwitch(self, timer, &due);
     while (!self->stopRequested) {
         if (self->rogueRequested) {
             simRogueSwitch(self, index);
@@ -204,10 +239,28 @@ static DWORD WINAPI clockMain(void* arg)
             WaitForSingleObject(self->wake, INFINITE);
             continue;
         } else {
-            if (runBlock(self, index, blockInRun + 1, &due))
+            if (runBlock(self, timer, index, blockInRun + 1, &due))
                 ++blockInRun;
         }
         index ^= 1;
+    }
+}
+
+static DWORD WINAPI clockMain(void* arg)
+{
+    SimAsio* self = (SimAsio*)arg;
+    const int realTime = self->config.clockMode != SIM_CLOCK_FAST;
+    HANDLE timer = NULL;
+    if (realTime) {
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+        timeBeginPeriod(kTimerResolutionMs);
+        timer = CreateWaitableTimerA(NULL, FALSE, NULL);
+    }
+    runClock(self, timer);
+    if (realTime) {
+        if (timer)
+            CloseHandle(timer);
+        timeEndPeriod(kTimerResolutionMs);
     }
     simWriteStats(self);
     return 0;

@@ -14,7 +14,9 @@
  *   RefuseCreate                    HRESULT the class factory answers (1 means E_FAIL)
  *   TimeInfo                        ask the host for bufferSwitchTimeInfo (default 1)
  *   DirectProcess                   flag passed with each switch (default 1)
- *   RealTime                        1: a switch per buffer period; 0: as fast as the host answers
+ *   RealTime                        1: a switch per buffer period, waiting on a timer; 2: the same
+ *                                   with exact switch times (spins before each); 0: as fast as
+ *                                   the host answers
  *   BlockLimit                      blocks per start, 0 for no limit
  *   AnswerTimeoutMs                 fast mode: how long to wait for outputReady (default 2000)
  *   SwitchesInStart                 switches made from inside start(), before it returns

@@ -373,7 +373,7 @@ static ASIOError SIM_THISCALL outputReady(SimAsio* self)
     if (!self->inRun || self->answered)
         return SIM_ASE_OK;
     QueryPerformanceCounter(&now);
-    if (self->config.clockMode == SIM_CLOCK_REALTIME
+    if (self->config.clockMode != SIM_CLOCK_FAST
         && now.QuadPart - self->switchTicks > self->periodTicks)
         InterlockedIncrement(&self->late);
     self->answered = 1;

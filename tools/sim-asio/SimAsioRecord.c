@@ -124,6 +124,11 @@ void simWriteStats(SimAsio* self)
     fprintf(f, "samplePositionCalls=%ld\ntimeInfoSwitches=%ld\nplainSwitches=%ld\n",
             self->samplePositionCalls, self->timeInfoSwitches, self->plainSwitches);
     fprintf(f, "setSampleRateCalls=%ld\n", self->setSampleRateCalls);
+    if (self->timedSwitches > 0 && self->frequency > 0)
+        fprintf(f, "switchLateMeanUs=%.0f\nswitchLateMaxUs=%.0f\n",
+                (double)self->switchLateTicksTotal * 1e6 / (double)self->frequency
+                    / (double)self->timedSwitches,
+                (double)self->switchLateTicksMax * 1e6 / (double)self->frequency);
     fprintf(f, "clockThread=%lu\nsampleRate=%.3f\nframes=%ld\nchannels=%ld\n",
             (unsigned long)self->clockThreadId, self->sampleRate, self->frames,
             self->channelCount);
