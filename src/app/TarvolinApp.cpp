@@ -39,9 +39,12 @@ bool CTarvolinApp::InitInstance()
         return false;
     }
 
-    // 5. Show the frame where and as large as it is, and paint it at once.
-    MainFrame()->ShowWindow(SW_SHOW);
-    MainFrame()->UpdateWindow();
+    // 5. Show the frame where and as large as it is, and paint it at once; a frame whose
+    //    start-up failed stays hidden and closes.
+    if (MainFrame() != nullptr && !MainFrame()->ShowCancelled()) {
+        MainFrame()->ShowWindow(SW_SHOW);
+        MainFrame()->UpdateWindow();
+    }
     return true;
 }
 

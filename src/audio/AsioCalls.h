@@ -6,8 +6,9 @@
 #include "audio/AsioTypes.h"
 
 // Driver version 0, name "No ASIO Driver" first; then the driver's init. When init fails the
-// driver's error message is fetched and the driver is dropped from the call layer (not
-// released), so every later call reports ASE_NotPresent.
+// driver's error message is fetched and the driver is dropped from the call layer, so every
+// later call reports ASE_NotPresent; it is not released here: its loader does that (the
+// stream closes at once after a failed init).
 ASIOError ASIOInit(ASIODriverInfo* info);
 ASIOError ASIOStart();
 ASIOError ASIOStop();

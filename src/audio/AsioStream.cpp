@@ -1,8 +1,11 @@
 #include "audio/AsioStream.h"
 
 #include "audio/AsioCalls.h"
+#include "audio/SampleConversion.h"
 
 #include <windows.h>
+
+#include <cmath>
 
 namespace {
 
@@ -12,6 +15,8 @@ constexpr double kHighestKeptSampleRate = 96000.0;
 constexpr AsioLong kHostEngineVersion = 2;
 constexpr AsioULong kPositionFlags = kSystemTimeValid | kSamplePositionValid;
 constexpr DWORD kQuietPollMs = 1;
+// Rates are whole numbers of hertz in practice; a driver may report one a hair off.
+constexpr double kRateToleranceHz = 0.5;
 
 // The one stream of the process, and how many driver callbacks are inside it right now.
 // A callback counts itself in before it reads the pointer; the stream's destruction clears
@@ -33,18 +38,29 @@ void waitForCallbacksToLeave()
         Sleep(kQuietPollMs);
 }
 
-bool isSupportedSelector(AsioLong value)
+// The messages this host answers, and how; kAsioSelectorSupported says yes to exactly these.
+enum class Answer { EngineVersion, DriverRequest, Acknowledged };
+
+struct SelectorAnswer {
+    AsioLong selector;
+    Answer answer;
+};
+
+constexpr SelectorAnswer kSelectorAnswers[] = {
+    {kAsioEngineVersion, Answer::EngineVersion},
+    {kAsioResetRequest, Answer::DriverRequest},
+    {kAsioBufferSizeChange, Answer::DriverRequest},
+    {kAsioResyncRequest, Answer::DriverRequest},
+    {kAsioLatenciesChanged, Answer::Acknowledged},  // read again at the next open
+    {kAsioSupportsTimeInfo, Answer::Acknowledged},
+};
+
+const SelectorAnswer* answerFor(AsioLong selector)
 {
-    switch (value) {
-    case kAsioEngineVersion:
-    case kAsioResetRequest:
-    case kAsioResyncRequest:
-    case kAsioLatenciesChanged:
-    case kAsioSupportsTimeInfo:
-        return true;
-    default:
-        return false;
-    }
+    for (const SelectorAnswer& entry : kSelectorAnswers)
+        if (entry.selector == selector)
+            return &entry;
+    return nullptr;
 }
 
 AsioLong clampChannels(AsioLong count, AsioLong limit)
@@ -83,38 +99,72 @@ std::int32_t CAsioStream::openStream(std::int32_t index, RenderCallback render, 
 {
     if (index < 0 || index >= driverNameCount)
         return 0;
-    if (workerThread)
-        closeStream();  // never two opens on top of each other
-    if (!loader.loadDriver(driverNameTable[index]))
-        return 0;
-    ASIOInit(&driverInfo);  // a failed init drops the driver: buffer creation fails below
-    ASIOGetBufferSize(&minSize, &maxSize, &preferredSize, &granularity);
-    ASIOGetChannels(&inputChannels, &outputChannels);
-    // Only as many channels as the tables hold are opened.
-    inputChannels = clampChannels(inputChannels, kMaxInputChannels);
-    outputChannels = clampChannels(outputChannels, kMaxOutputChannels);
-    if (!negotiateSampleRate() || !createDriverBuffers() || !readChannelFormats())
-        return 0;
-    if (ASIOGetLatencies(&inputLatency, &outputLatency) != ASE_OK)
-        return 0;
-    if (!channelArrays.allocate(inputChannels, outputChannels, preferredSize, inputBuffers,
-                                outputBuffers))
-        return 0;
+    closeStream();  // never two opens on top of each other
+    inputChannels = outputChannels = 0;
+    preferredSize = 0;
+    sampleRate = 0.0;
+    skippedCount.store(0);
+    requestCount.store(0);
     renderCallback = render;
     renderOwner = owner;
-    return startWorker() ? 1 : 0;
+    // By position, not by name: the table's names are cut and may repeat.
+    if (!loader.loadDriverAt(index))
+        return 0;
+    if (openDriver())
+        return 1;
+    closeStream();
+    return 0;
+}
+
+// Every step must succeed; what was done before a failure is undone by closeStream.
+bool CAsioStream::openDriver()
+{
+    // A failed init also drops the driver from the call layer; closing then releases it.
+    if (ASIOInit(&driverInfo) != ASE_OK)
+        return false;
+    if (!readDriverLayout() || !negotiateSampleRate() || !createDriverBuffers()
+        || !readChannelFormats() || !hasWritableOutput())
+        return false;
+    if (ASIOGetLatencies(&inputLatency, &outputLatency) != ASE_OK)
+        return false;
+    if (!channelArrays.allocate(inputChannels, outputChannels, preferredSize, inputBuffers,
+                                outputBuffers))
+        return false;
+    return startWorker();
+}
+
+// Buffer sizes and channel counts; a driver that cannot tell them, offers no buffer size or
+// has no output is not opened. Only as many channels as the tables hold are opened.
+bool CAsioStream::readDriverLayout()
+{
+    if (ASIOGetBufferSize(&minSize, &maxSize, &preferredSize, &granularity) != ASE_OK
+        || preferredSize <= 0)
+        return false;
+    if (ASIOGetChannels(&inputChannels, &outputChannels) != ASE_OK)
+        return false;
+    inputChannels = clampChannels(inputChannels, kMaxInputChannels);
+    outputChannels = clampChannels(outputChannels, kMaxOutputChannels);
+    return outputChannels > 0;
+}
+
+// The driver's own word for its rate; the last known rate stays if it cannot tell.
+bool CAsioStream::readDriverRate()
+{
+    ASIOSampleRate reported = 0.0;
+    if (ASIOGetSampleRate(&reported) != ASE_OK)
+        return false;
+    sampleRate = reported;
+    return true;
 }
 
 // Keeps a rate in (0, 96000] as the driver has it; anything else becomes 44100 Hz. A driver
 // that cannot tell its rate is left alone, and then gets no outputReady either.
 bool CAsioStream::negotiateSampleRate()
 {
-    if (ASIOGetSampleRate(&sampleRate) != ASE_OK)
+    if (!readDriverRate())
         return true;
     if (!(sampleRate > 0.0) || sampleRate > kHighestKeptSampleRate) {
-        if (ASIOSetSampleRate(kFallbackSampleRate) != ASE_OK)
-            return false;
-        if (ASIOGetSampleRate(&sampleRate) != ASE_OK)
+        if (ASIOSetSampleRate(kFallbackSampleRate) != ASE_OK || !readDriverRate())
             return false;
     }
     // Tells the driver early that this host calls outputReady.
@@ -136,11 +186,12 @@ bool CAsioStream::createDriverBuffers()
     if (ASIOCreateBuffers(bufferInfos, inputChannels + outputChannels, preferredSize,
                           &callbacks) != ASE_OK)
         return false;
+    buffersCreated = true;
     // A driver that claims success must have handed over every half-buffer.
     for (AsioLong c = 0; c < k; ++c)
         if (!bufferInfos[c].buffers[0] || !bufferInfos[c].buffers[1])
             return false;
-    return preferredSize > 0;
+    return true;
 }
 
 bool CAsioStream::readChannelFormats()
@@ -155,10 +206,24 @@ bool CAsioStream::readChannelFormats()
     return true;
 }
 
+// Without an output in a format the stream writes, nothing would ever be heard.
+bool CAsioStream::hasWritableOutput() const
+{
+    for (AsioLong j = 0; j < outputChannels; ++j)
+        if (convertsSampleType(channelInfos[inputChannels + j].type))
+            return true;
+    return false;
+}
+
 bool CAsioStream::startStream()
 {
+    if (!buffersCreated)
+        return false;
+    if (driverStarted)
+        return true;
     if (ASIOStart() != ASE_OK)
         return false;
+    driverStarted = true;
     blockPosition = -preferredSize;
     running.store(true, std::memory_order_release);
     return true;
@@ -169,11 +234,14 @@ bool CAsioStream::startStream()
 // finds its buffers left alone. A failed stop leaves the stream running as it was.
 bool CAsioStream::stopStream()
 {
+    if (!driverStarted)
+        return true;
     const bool wasRunning = running.exchange(false);
     if (ASIOStop() != ASE_OK) {
         running.store(wasRunning);
         return false;
     }
+    driverStarted = false;
     waitForBlocksToFinish();
     return true;
 }
@@ -184,27 +252,52 @@ void CAsioStream::waitForBlocksToFinish() const
         Sleep(kQuietPollMs);
 }
 
+// Some drivers accept a rate and answer its setting with success, yet keep running at the
+// old one: only the rate read back afterwards counts.
 bool CAsioStream::changeSampleRate(float rate)
 {
-    if (ASIOCanSampleRate(static_cast<double>(rate)) != ASE_OK)
-        return false;
-    ASIOSetSampleRate(static_cast<double>(rate));
-    ASIOGetSampleRate(&sampleRate);
-    return true;
+    const auto wanted = static_cast<double>(rate);
+    const bool accepted = ASIOCanSampleRate(wanted) == ASE_OK
+                          && ASIOSetSampleRate(wanted) == ASE_OK;
+    const bool known = readDriverRate();
+    return accepted && known && std::fabs(sampleRate - wanted) <= kRateToleranceHz;
 }
 
 bool CAsioStream::closeStream()
 {
-    if (running.load())
+    // A driver that refused to stop is not asked again: the stream is closing regardless.
+    if (driverStarted)
         stopStream();
+    driverStarted = false;
     // A closed stream processes nothing, whatever the driver answered to stop, and no
     // callback may be half-way through a block when the buffers go.
     running.store(false);
     waitForBlocksToFinish();
     endWorker();
-    const bool disposed = ASIODisposeBuffers() == ASE_OK;
+    bool disposed = false;
+    if (buffersCreated) {
+        buffersCreated = false;
+        disposed = ASIODisposeBuffers() == ASE_OK;
+    }
     channelArrays.release(inputBuffers, outputBuffers);
+    loader.removeCurrentDriver();  // the driver's release: its callbacks end there
     return disposed;
+}
+
+void CAsioStream::setDriverRequestHandler(DriverRequestHandler handler, void* context)
+{
+    // The driver's thread reads the handler first, then the context.
+    requestHandler.store(nullptr, std::memory_order_release);
+    requestContext.store(context, std::memory_order_release);
+    requestHandler.store(handler, std::memory_order_release);
+}
+
+void CAsioStream::passDriverRequest()
+{
+    requestCount.fetch_add(1, std::memory_order_relaxed);
+    const DriverRequestHandler handler = requestHandler.load(std::memory_order_acquire);
+    if (handler)
+        handler(requestContext.load(std::memory_order_acquire));
 }
 
 bool CAsioStream::startWorker()
@@ -263,6 +356,12 @@ void CAsioStream::processBlock(AsioLong index)
     } inside(blocksInside);
     if (!running.load() || (index != 0 && index != 1))
         return;
+    // A switch from a second driver thread while a block is under way: skipped, so that the
+    // render function never runs twice at once. Never waits.
+    if (processing.exchange(true, std::memory_order_acquire)) {
+        skippedCount.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
     const StreamBlock block{bufferInfos,  channelInfos,   inputBuffers,   outputBuffers,
                             inputChannels, outputChannels, preferredSize, renderCallback,
                             renderOwner};
@@ -271,6 +370,7 @@ void CAsioStream::processBlock(AsioLong index)
     // Wraps around after 2^31 frames instead of overflowing.
     blockPosition = static_cast<std::int32_t>(static_cast<std::uint32_t>(blockPosition)
                                               + static_cast<std::uint32_t>(preferredSize));
+    processing.store(false, std::memory_order_release);
 }
 
 void CAsioStream::deferBlock(AsioLong index)
@@ -291,24 +391,28 @@ void CAsioStream::bufferSwitch(AsioLong index, ASIOBool directProcess)
 
 void CAsioStream::sampleRateDidChange(ASIOSampleRate) {}
 
+// Unknown selectors and kAsioSupportsTimeCode are answered 0.
 AsioLong CAsioStream::asioMessage(AsioLong selector, AsioLong value, void*, double*)
 {
-    switch (selector) {
-    case kAsioSelectorSupported:
-        return isSupportedSelector(value) ? 1 : 0;
-    case kAsioEngineVersion:
-        return kHostEngineVersion;
-    case kAsioResetRequest:
-        // Answered at once, on the driver's thread; the stream stays marked running.
-        ASIOStop();
-        return 1;
-    case kAsioResyncRequest:
-    case kAsioLatenciesChanged:
-    case kAsioSupportsTimeInfo:
-        return 1;
-    default:  // kAsioBufferSizeChange, kAsioSupportsTimeCode and unknown selectors
+    if (selector == kAsioSelectorSupported)
+        return answerFor(value) ? 1 : 0;
+    const SelectorAnswer* entry = answerFor(selector);
+    if (!entry)
         return 0;
+    switch (entry->answer) {
+    case Answer::EngineVersion:
+        return kHostEngineVersion;
+    case Answer::DriverRequest: {
+        // Never stopped or reopened here, on the driver's own thread: the owner does that.
+        CallbackScope scope;
+        if (scope.stream)
+            scope.stream->passDriverRequest();
+        return 1;
     }
+    case Answer::Acknowledged:
+        return 1;
+    }
+    return 0;
 }
 
 ASIOTime* CAsioStream::bufferSwitchTimeInfo(ASIOTime*, AsioLong index, ASIOBool directProcess)

@@ -6,16 +6,25 @@
 //   construction   enumerate the drivers, build the name table (first 32 drivers)
 //   openStream     load the driver by table index, init, sizes, channels, sample rate
 //                  (outside (0, 96000] Hz: 44100 is set), create buffers for every channel,
-//                  channel formats, latencies, float arrays, start the worker
+//                  channel formats, latencies, float arrays, start the worker. Any failing
+//                  step closes again: the open fails with nothing left open.
 //   startStream    driver start; then `running`, first block position -preferredSize
 //   stopStream     not `running`, driver stop, wait for a block under way to finish
-//   closeStream    stop, end the worker, dispose the driver's buffers, free the floats
+//   closeStream    stop (if started), end the worker, dispose the driver's buffers (if
+//                  created), free the floats, release the driver. Each step happens once:
+//                  closing a closed stream calls nothing.
 // Per half-buffer the driver calls bufferSwitch or bufferSwitchTimeInfo on its own thread.
 // With its direct-process flag set the block is processed there; otherwise the index is
 // stored and the worker is woken through an auto-reset event (two switches before the
 // worker wakes give one block: the later one). Processing converts the inputs to floats,
 // calls the render function, converts the outputs, calls outputReady and advances the block
-// position by the frame count; nothing happens while the stream is not running.
+// position by the frame count; nothing happens while the stream is not running, and a
+// switch that arrives while another block is being processed (some drivers switch from two
+// threads) is skipped, without outputReady.
+//
+// The driver's requests to be set up again (reset, buffer size change, resync) are never
+// served inside its callback: the stream passes them to the owner's request handler, on
+// the driver's thread, and the owner closes and opens the stream again on its own thread.
 //
 // There is one stream per process: the callbacks find it through a process-wide pointer.
 // Destruction closes everything and waits until no callback is inside the stream any more,
@@ -45,13 +54,28 @@ public:
     // The table's name at `index`, or "No ASIO Drivers" outside the table.
     std::string driverNameAt(std::int32_t index) const;
 
-    // 1 on success, 0 on failure (steps done before the failure stay in place).
+    // 1 on success; 0 on failure, with the stream closed and the driver released.
     std::int32_t openStream(std::int32_t index, RenderCallback render, void* owner);
+    // False without open buffers or when the driver refuses; true if already started.
     bool startStream();
+    // True when stopped, also when it was not started; false if the driver refuses.
     bool stopStream();
+    // True only if the driver accepts the rate, sets it and then reports it.
     bool changeSampleRate(float rate);
+    // The rate the driver last reported (after open and after every change attempt).
     double currentSampleRate() const { return sampleRate; }
+    // True if open buffers were disposed without error; a closed stream answers false.
     bool closeStream();
+
+    // Called on the driver's thread, once per reset, buffer size change or resync request,
+    // with `context`; it must return at once (post a message). Without a handler the
+    // requests are only counted. Set while no driver is open.
+    using DriverRequestHandler = void (*)(void* context);
+    void setDriverRequestHandler(DriverRequestHandler handler, void* context);
+    // Since the last open: the driver's requests, and switches skipped because another
+    // block was being processed.
+    std::int32_t driverRequests() const { return requestCount.load(std::memory_order_relaxed); }
+    std::int32_t skippedSwitches() const { return skippedCount.load(std::memory_order_relaxed); }
 
     bool isRunning() const { return running.load(std::memory_order_acquire); }
     std::int32_t bufferFrames() const { return preferredSize; }
@@ -69,9 +93,14 @@ public:
     static ASIOTime* bufferSwitchTimeInfo(ASIOTime* time, AsioLong index, ASIOBool directProcess);
 
 private:
+    bool openDriver();
+    bool readDriverLayout();
+    bool readDriverRate();
     bool negotiateSampleRate();
     bool createDriverBuffers();
     bool readChannelFormats();
+    bool hasWritableOutput() const;
+    void passDriverRequest();
     bool startWorker();
     void endWorker();
     void processBlock(AsioLong index);
@@ -87,6 +116,8 @@ private:
     std::int32_t driverNameCount = 0;
     char* driverNameTable[kMaxDriverNames]{};
     std::atomic<bool> running{false};
+    bool driverStarted = false;   // start succeeded, no stop since
+    bool buffersCreated = false;  // createBuffers succeeded, no dispose since
     AsioLong maxSize = 0;
     AsioLong minSize = 0;
     AsioLong preferredSize = 0;
@@ -110,4 +141,9 @@ private:
     std::atomic<bool> workerServing{false};  // deferred switches may signal the worker
     std::atomic<AsioLong> pendingIndex{0};
     std::atomic<int> blocksInside{0};  // processBlock calls under way
+    std::atomic<bool> processing{false};  // a block is being processed
+    std::atomic<std::int32_t> skippedCount{0};
+    std::atomic<std::int32_t> requestCount{0};
+    std::atomic<DriverRequestHandler> requestHandler{nullptr};
+    std::atomic<void*> requestContext{nullptr};
 };

@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr DWORD kKeyNameBytes = 128;
+constexpr DWORD kKeyNameBytes = 256;  // registry key names hold up to 255 characters
+constexpr DWORD kMaxDriverKeys = 4096;  // ends the enumeration of a key that never does
 constexpr DWORD kValueBytes = 256;
 constexpr int kMaxWideClsid = 100;
 constexpr char kEllipsis[] = "...";
@@ -51,9 +52,15 @@ CAudioDriverList::CAudioDriverList(const char* asioKey)
     HKEY asio = nullptr;
     if (RegOpenKeyA(HKEY_LOCAL_MACHINE, asioKey, &asio) != ERROR_SUCCESS)
         return;
-    char keyName[kKeyNameBytes];
-    for (DWORD i = 0; RegEnumKeyA(asio, i, keyName, kKeyNameBytes) == ERROR_SUCCESS; ++i)
-        addEntry(asio, keyName);
+    // A key that cannot be read is passed over: only the end of the list ends the listing.
+    LONG status = ERROR_SUCCESS;
+    for (DWORD i = 0; status != ERROR_NO_MORE_ITEMS && i < kMaxDriverKeys; ++i) {
+        char keyName[kKeyNameBytes];
+        DWORD length = kKeyNameBytes;
+        status = RegEnumKeyExA(asio, i, keyName, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_SUCCESS)
+            addEntry(asio, keyName);
+    }
     RegCloseKey(asio);
     // A thread that already chose the multithreaded apartment refuses; then there is
     // nothing of ours to undo.

@@ -1,7 +1,8 @@
 #pragma once
 // The ASIO drivers installed on this machine, read once from the registry: one entry per
 // driver key under HKLM\Software\ASIO whose class is registered with an existing library.
-// Entries keep the registry's order; their position is the driver's identity.
+// Entries keep the registry's order; their position is the driver's identity. Key names
+// of any length (up to 255 characters) are read; a key that cannot be read is passed over.
 
 #include "audio/AsioDriver.h"
 

@@ -75,26 +75,28 @@ bool CAudioDriverLoader::loadDriver(const char* name)
 {
     if (!name)
         return false;
-    std::int32_t found = -1;
     char candidate[kDriverNameBytes];
-    for (std::int32_t i = 0; i < count() && found == -1; ++i)
+    for (std::int32_t i = 0; i < count(); ++i)
         if (driverName(i, candidate, kDriverNameBytes) == kDriverOk
             && std::strcmp(candidate, name) == 0)
-            found = i;
-    if (found == -1)
-        return false;
+            return loadDriverAt(i);
+    return false;
+}
 
-    char previous[kDriverNameBytes];
-    currentDriverName(previous);
+bool CAudioDriverLoader::loadDriverAt(std::int32_t index)
+{
+    if (!findEntry(index))
+        return false;
+    const std::int32_t previous = currentIndex;
     removeCurrentDriver();
     IAsioDriver* created = nullptr;
-    if (createDriver(found, &created) == kDriverOk) {
+    if (createDriver(index, &created) == kDriverOk) {
         activeDriver.store(created);
-        currentIndex = found;
+        currentIndex = index;
         return true;
     }
     activeDriver.store(nullptr);
-    if (previous[0] && std::strcmp(previous, name) != 0)
-        loadDriver(previous);  // no driver is current now, so this goes one level deep
+    if (previous != -1 && previous != index)
+        loadDriverAt(previous);  // no driver is current now, so this goes one level deep
     return false;
 }

@@ -25,6 +25,9 @@ public:
     void removeCurrentDriver();
     // Makes the driver with this (cut) display name current; the lowest index wins.
     bool loadDriver(const char* name);
+    // Makes the driver of entry `index` current: the way to reach a driver whose cut name
+    // another one shares.
+    bool loadDriverAt(std::int32_t index);
     std::int32_t currentDriverIndex() const { return currentIndex; }
 
 private:

@@ -88,6 +88,30 @@ void floatToInt32(unsigned char* out, const float* in, long frames)
     }
 }
 
+void floatToFloat32(unsigned char* out, const float* in, long frames)
+{
+    std::memcpy(out, in, static_cast<std::size_t>(frames) * sizeof(float));
+}
+
+using FromFloat = void (*)(unsigned char* out, const float* in, long frames);
+
+// The writer of each output type the stream converts; null for every other type.
+FromFloat fromFloatWriter(ASIOSampleType type)
+{
+    switch (type) {
+    case ASIOSTInt16LSB:
+        return floatToInt16;
+    case ASIOSTInt24LSB:
+        return floatToInt24;
+    case ASIOSTInt32LSB:
+        return floatToInt32;
+    case ASIOSTFloat32LSB:
+        return floatToFloat32;
+    default:
+        return nullptr;
+    }
+}
+
 }  // namespace
 
 int sampleWidth(ASIOSampleType type)
@@ -144,27 +168,21 @@ void convertToFloat(float* destination, const void* source, ASIOSampleType type,
     }
 }
 
+bool convertsSampleType(ASIOSampleType type)
+{
+    return fromFloatWriter(type) != nullptr;
+}
+
 void convertFromFloat(const float* source, void* destination, ASIOSampleType type, long frames)
 {
     if (frames <= 0)
         return;
     auto* out = static_cast<unsigned char*>(destination);
-    switch (type) {
-    case ASIOSTInt16LSB:
-        floatToInt16(out, source, frames);
-        break;
-    case ASIOSTInt24LSB:
-        floatToInt24(out, source, frames);
-        break;
-    case ASIOSTInt32LSB:
-        floatToInt32(out, source, frames);
-        break;
-    case ASIOSTFloat32LSB:
-        std::memcpy(out, source, static_cast<std::size_t>(frames) * sizeof(float));
-        break;
-    default:
-        // Known widths get silence; unknown ones (width 0) keep the driver's contents.
-        std::memset(out, 0, static_cast<std::size_t>(frames) * static_cast<std::size_t>(sampleWidth(type)));
-        break;
+    if (const FromFloat write = fromFloatWriter(type)) {
+        write(out, source, frames);
+        return;
     }
+    // Known widths get silence; unknown ones (width 0) keep the driver's contents.
+    std::memset(out, 0,
+                static_cast<std::size_t>(frames) * static_cast<std::size_t>(sampleWidth(type)));
 }

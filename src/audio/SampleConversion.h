@@ -12,6 +12,9 @@
 // is not known (such a channel is never written).
 int sampleWidth(ASIOSampleType type);
 
+// Whether convertFromFloat writes the signal itself in this type (not silence, not nothing).
+bool convertsSampleType(ASIOSampleType type);
+
 // Fills `frames` floats from the driver buffer. Input the stream cannot convert reads as 0.0.
 void convertToFloat(float* destination, const void* source, ASIOSampleType type, long frames);
 

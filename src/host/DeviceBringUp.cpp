@@ -12,6 +12,9 @@ constexpr int kDecimal = 10;
 constexpr int kDefaultTempo = 120;
 constexpr char kAsioFailed[] = "ASIO failed";
 constexpr char kMidiFailed[] = "MIDI IN port failed";
+constexpr char kDriverKeepsResetting[] =
+    "ASIO failed\n\nThe driver keeps asking to be restarted, so its audio was switched off. "
+    "Choose a driver again in Options.";
 } // namespace
 
 void CTarvolinView::BringUpDevices()
@@ -25,6 +28,7 @@ void CTarvolinView::BringUpDevices()
     // full list would also have dropped their note-offs).
     m_plugin.DiscardEvents();
 
+    m_reopenLimit.Reset();
     m_asioDriver = m_settings.getInt(kDeviceSection, "asio", 0, kDecimal);
     m_midiInPort = m_settings.getInt(kDeviceSection, "midiin", 0, kDecimal);
     m_sampleRateCode = m_settings.getInt(kDeviceSection, "samplerate", 0, kDecimal);
@@ -39,13 +43,15 @@ void CTarvolinView::BringUpDevices()
     m_plugin.SetTempo(static_cast<float>(tempo));
 }
 
-// A rate the driver refuses leaves driver and plug-in at their rates for this run and stores
-// 44100 for the next one; a refused 44100 stores nothing; an unknown code changes nothing.
+// The plug-in is told the rate the driver really runs at. A rate the driver refuses (it says
+// no, fails to set it, or runs at another one afterwards) is stored as 44100 for the next start;
+// a refused 44100 stores nothing; an unknown code changes nothing.
 void CTarvolinView::BringUpAudio()
 {
     if (m_asioDriver < 1 || m_asioDriver > m_asioStream.driverCount()) {
         return;
     }
+    m_asioStream.setDriverRequestHandler(&CTarvolinView::OnDriverRequest, this);
     if (!m_asioStream.openStream(m_asioDriver - 1, &CVstPlugin::RenderCallback, &m_plugin)) {
         ShowStopMessage(kAsioFailed);
         return;
@@ -53,13 +59,47 @@ void CTarvolinView::BringUpAudio()
     const int rate = host::SampleRateForCode(m_sampleRateCode);
     if (rate != 0) {
         if (m_asioStream.changeSampleRate(static_cast<float>(rate))) {
-            m_plugin.SetSampleRate(static_cast<float>(rate));
             m_settings.writeInt(kDeviceSection, "samplerate", m_sampleRateCode, kDecimal);
         } else if (m_sampleRateCode != host::kRateCode44100) {
             m_settings.writeInt(kDeviceSection, "samplerate", host::kRateCode44100, kDecimal);
         }
     }
+    TellPluginTheStreamRate();
     m_asioStream.startStream();
+}
+
+// A driver that cannot tell its rate leaves the plug-in at the rate it has.
+void CTarvolinView::TellPluginTheStreamRate()
+{
+    const double rate = m_asioStream.currentSampleRate();
+    if (rate > 0.0) {
+        m_plugin.SetSampleRate(static_cast<float>(rate));
+    }
+}
+
+// The driver's thread: one message for a burst of requests, handled on this thread.
+void CTarvolinView::OnDriverRequest(void* view)
+{
+    auto* self = static_cast<CTarvolinView*>(view);
+    if (!self->m_reopenPosted.exchange(true)) {
+        PostMessageA(self->m_hWnd, kDriverRequestMessage, 0, 0);
+    }
+}
+
+// The same driver and rate, opened afresh: stop, dispose, close, then open, create, start.
+void CTarvolinView::ReopenAudio()
+{
+    m_reopenPosted.store(false);
+    if (m_asioDriver < 1 || m_asioDriver > m_asioStream.driverCount()) {
+        return;
+    }
+    m_asioStream.closeStream();
+    m_plugin.DiscardEvents();
+    if (!m_reopenLimit.Allow(GetTickCount())) {
+        ShowStopMessage(kDriverKeepsResetting);
+        return;
+    }
+    BringUpAudio();
 }
 
 void CTarvolinView::BringUpMidi()

@@ -58,4 +58,10 @@ int NextProgram(int current, int programCount)
     return current >= programCount - 1 ? -1 : current + 1;
 }
 
+std::string MoreProgramsText(int morePrograms)
+{
+    return morePrograms == 1 ? "1 more program: << and >> reach it"
+                             : std::to_string(morePrograms) + " more programs: << and >> reach them";
+}
+
 } // namespace host

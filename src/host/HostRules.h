@@ -55,5 +55,10 @@ constexpr unsigned kFirstProgramCommand = 200;
 constexpr unsigned kSelectablePrograms = 80;
 constexpr unsigned kPreviousProgramCommand = 990;
 constexpr unsigned kNextProgramCommand = 991;
+// The Presets menu lists at most this many programs; one disabled item after them tells how
+// many more the stepping commands reach.
+constexpr int kListedPrograms = 128;
+constexpr unsigned kMoreProgramsCommand = 989;
+std::string MoreProgramsText(int morePrograms);
 
 } // namespace host

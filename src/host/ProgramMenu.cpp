@@ -7,6 +7,7 @@
 #include "toolkit/FrameWnd.h"
 
 #include <algorithm>
+#include <string>
 
 namespace {
 constexpr int kPresetsMenuPosition = 1;
@@ -17,16 +18,23 @@ constexpr char kNextText[] = " &>> ";
 constexpr std::int32_t kAllCategories = -1;
 } // namespace
 
+// Start-up must not grow with the program count: only the listed programs' names are asked
+// for; the stepping commands reach the programs beyond the list.
 void CTarvolinView::BuildProgramMenu()
 {
     HWND frame = GetParentFrame()->GetSafeHwnd();
     HMENU bar = GetMenu(frame);
     HMENU presets = bar != nullptr ? GetSubMenu(bar, kPresetsMenuPosition) : nullptr;
     const std::int32_t count = m_plugin.NumPrograms();
-    for (std::int32_t i = 0; i < count && presets != nullptr; ++i) {
+    const std::int32_t listed = std::min<std::int32_t>(count, host::kListedPrograms);
+    for (std::int32_t i = 0; i < listed && presets != nullptr; ++i) {
         char name[kVstProgramNameBytes] = {};
         m_plugin.GetProgramNameIndexed(name, kAllCategories, i);
         AppendMenuA(presets, MF_STRING, host::kFirstProgramCommand + static_cast<UINT>(i), name);
+    }
+    if (count > listed && presets != nullptr) {
+        const std::string more = host::MoreProgramsText(count - listed);
+        AppendMenuA(presets, MF_STRING | MF_GRAYED, host::kMoreProgramsCommand, more.c_str());
     }
     ShowProgram(0);
     if (bar != nullptr) {
@@ -49,11 +57,13 @@ void CTarvolinView::ShowProgram(int program)
     InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
-// A program chosen from the menu is selected here, before the normal table, for every program
-// the plug-in has; the table then finds handlers only for the first 80.
+// A program chosen from the menu is selected here, before the normal table, for every listed
+// program; the table then finds handlers only for the first 80.
 bool CTarvolinView::OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMode mode)
 {
-    const unsigned count = static_cast<unsigned>(std::max(m_plugin.NumPrograms(), 0));
+    // Only listed programs have menu commands: beyond them the numbers belong to other commands.
+    const unsigned count = static_cast<unsigned>(
+        std::clamp<std::int32_t>(m_plugin.NumPrograms(), 0, host::kListedPrograms));
     if (mode == toolkit::CmdMode::Execute && code == 0 && id >= host::kFirstProgramCommand &&
         id - host::kFirstProgramCommand < count && m_plugin.IsLoaded()) {
         ShowProgram(static_cast<int>(id - host::kFirstProgramCommand));

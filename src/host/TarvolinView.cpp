@@ -13,6 +13,9 @@ constexpr char kMissingInstrument[] = "Can not find VSTi";
 constexpr char kInitialTitle[] = "Zumbrel";
 // Room for the working directory; a longer one leaves the path empty, so no library is found.
 constexpr DWORD kDirectoryCapacity = MAX_PATH;
+// Editors expect their idle call 20 to 50 times a second on the window's thread.
+constexpr UINT_PTR kEditorIdleTimer = 1;
+constexpr UINT kEditorIdleMs = 30;
 } // namespace
 
 namespace {
@@ -95,7 +98,15 @@ bool CTarvolinView::OpenInstrument()
     m_plugin.SetSampleRate(kStartupSampleRate);
     m_plugin.MainsChanged(1);
     m_plugin.EditOpen(m_hWnd);
+    StartEditorIdle();
     return true;
+}
+
+void CTarvolinView::StartEditorIdle()
+{
+    if (m_plugin.HasEditor() && SetTimer(m_hWnd, kEditorIdleTimer, kEditorIdleMs, nullptr) != 0) {
+        m_editorIdleRunning = true;
+    }
 }
 
 // The frame gets the editor's size plus its own parts, then moves to the middle of the screen.
@@ -137,9 +148,11 @@ void CTarvolinView::PublishDriverList()
     m_settings.writeInt("list", "num", count + 1, 10);
 }
 
+// Nothing else appears after the message: the frame, not shown yet, stays hidden and closes.
 void CTarvolinView::ReportMissingInstrument()
 {
     ShowStopMessage(kMissingInstrument);
+    GetParentFrame()->CancelShow();
     PostMessageA(GetParent(m_hWnd), WM_CLOSE, 0, 0);
 }
 
@@ -159,6 +172,22 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
     case WM_DESTROY:
         ShutDown();
         return false;
+    case WM_TIMER:
+        if (wParam != kEditorIdleTimer) {
+            return false;
+        }
+        // An editor that pumps messages inside its idle call does not get a nested one.
+        if (m_editorIdleRunning && !m_inEditorIdle && m_plugin.IsLoaded()) {
+            m_inEditorIdle = true;
+            m_plugin.EditIdle();
+            m_inEditorIdle = false;
+        }
+        result = 0;
+        return true;
+    case kDriverRequestMessage:
+        ReopenAudio();
+        result = 0;
+        return true;
     default:
         return CFormView::OnMessage(msg, wParam, lParam, result);
     }
@@ -168,6 +197,10 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
 // delivery arrives; only then is the plug-in released. Safe to run more than once.
 void CTarvolinView::ShutDown() noexcept
 {
+    if (m_editorIdleRunning) {
+        KillTimer(m_hWnd, kEditorIdleTimer);
+        m_editorIdleRunning = false;
+    }
     m_asioStream.closeStream();
     if (m_midiInDevice) {
         try {

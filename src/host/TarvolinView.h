@@ -11,16 +11,23 @@
 //
 // Threads: everything here runs on the user-interface thread except the receiver operations
 // (the MIDI service's callback thread), which only queue events on the plug-in and lend the
-// system-exclusive buffer again. The audio stream renders through CVstPlugin::RenderCallback
-// with the plug-in as its owner.
+// system-exclusive buffer again, and the driver's requests (its own thread), which only post
+// a message. The audio stream renders through CVstPlugin::RenderCallback with the plug-in as
+// its owner; the editor gets its idle call from a timer on this thread, never from audio.
+//
+// A driver that asks to be opened afresh (reset request, new buffer size, resync) gets a new
+// bring-up of the same driver and rate on this thread, within CReopenLimit; beyond the limit
+// the audio stays off and the user is told.
 
 #include "audio/AsioStream.h"
+#include "host/ReopenLimit.h"
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIInReceiver.h"
 #include "plugin/VstPlugin.h"
 #include "settings/SettingsFile.h"
 #include "toolkit/View.h"
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +36,8 @@ class CTarvolinView : public toolkit::CFormView, public midi::CMIDIInReceiver {
 public:
     static constexpr int kSysExBufferBytes = 100;
     static constexpr int kDriverNameEntries = 255;
+    // Posted by the driver's thread when the driver asks to be opened afresh.
+    static constexpr UINT kDriverRequestMessage = WM_APP + 1;
 
     CTarvolinView();
     ~CTarvolinView() override;
@@ -62,7 +71,11 @@ private:
     void SizeFrameAroundEditor();
     void BuildProgramMenu();
     void BringUpAudio();
+    void TellPluginTheStreamRate();
     void BringUpMidi();
+    // The driver's request (its thread) and the re-open it leads to (this thread).
+    static void OnDriverRequest(void* view);
+    void ReopenAudio();
     void LendSysExBuffer() noexcept;
     void PublishDriverList();
     void ReportMissingInstrument();
@@ -77,6 +90,7 @@ private:
 
     // Stops both devices, then releases the plug-in (and closes its editor).
     void ShutDown() noexcept;
+    void StartEditorIdle();
     void ShowStopMessage(const char* text) const;
     float StreamRate() const { return static_cast<float>(m_asioStream.currentSampleRate()); }
 
@@ -96,6 +110,12 @@ private:
     std::int32_t m_currentProgram = 0;
     // The start-up ran (successfully or not): a further initial update starts nothing again.
     bool m_startupDone = false;
+    bool m_editorIdleRunning = false;
+    bool m_inEditorIdle = false;
+    // Set by the driver's thread when it has posted a re-open; cleared when the re-open runs,
+    // so a burst of requests gives one re-open.
+    std::atomic<bool> m_reopenPosted{false};
+    host::CReopenLimit m_reopenLimit;
 
     static OptionsHandler s_optionsHandler;
 };

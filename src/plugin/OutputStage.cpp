@@ -3,9 +3,12 @@
 void ScaleAndLimit(float* samples, std::int32_t frames)
 {
     for (std::int32_t i = 0; i < frames; ++i) {
-        float v = static_cast<float>(static_cast<double>(samples[i]) * kOutputGain);
+        const float in = samples[i];
+        // in - in is 0 for every finite value and NaN for NaN and both infinities.
+        const float finite = in - in == 0.0f ? in : 0.0f;
+        float v = static_cast<float>(static_cast<double>(finite) * kOutputGain);
         v = v > 1.0f ? 1.0f : v;
         v = v < -1.0f ? -1.0f : v;
-        samples[i] = v == v ? v : 0.0f;  // only NaN differs from itself
+        samples[i] = v;
     }
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The last step of every rendered block before the stream converts it to the driver's format:
 // each sample of the two output channels is scaled by 0.9 (a double-precision product stored
-// back as a float) and limited to [-1, 1]. NaN becomes 0.0, so that a plug-in's NaN can never
-// reach the driver as a full-scale click; infinities are limited like any other value.
+// back as a float) and limited to [-1, 1]. A non-finite sample (NaN, +Inf, -Inf) becomes 0.0:
+// a blown-up filter in the plug-in must never reach the driver as a full-scale click or square
+// wave.
 
 #include <cstdint>
 

@@ -416,7 +416,6 @@ std::int32_t CVstPlugin::RenderCallback(float** inputs, float** outputs,
         if (self->m_loaded.load() != 0) {
             self->Render(inputs, outputs, frames, inputChannels, outputChannels,
                          self->m_canReplacing != 0);
-            self->EditIdle();
         }
     }
     if (outputs == nullptr)

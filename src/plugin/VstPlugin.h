@@ -3,9 +3,10 @@
 // loads the library, validates and copies the effect record, owns the plug-in's audio buffers,
 // the event list and the time information record, and wraps every plug-in call.
 //
-// Threads. The user-interface thread loads, unloads and makes the dispatcher calls; the MIDI
-// input thread adds events; the audio thread renders (RenderCallback, Process,
-// ProcessReplacing, SendEvents, EditIdle). No lock is taken: the loaded flag guards the plug-in
+// Threads. The user-interface thread loads, unloads and makes the dispatcher calls (the
+// editor's idle call among them: editors draw from it, as from their window's thread); the
+// MIDI input thread adds events; the audio thread renders (RenderCallback, Process,
+// ProcessReplacing, SendEvents). No lock is taken: the loaded flag guards the plug-in
 // and the event list hands over lock-free (plugin/EventList.h). Unload waits, on its own
 // thread, until a render that is already running has left the plug-in, so the audio thread
 // never meets a released library; the audio thread itself never waits.
@@ -83,8 +84,8 @@ public:
                                   std::int32_t outputChannels = kStreamOutputs);
 
     // The stream's per-block callback (audio/RenderCallback.h); `owner` is the CVstPlugin.
-    // Renders through the plug-in's preferred entry, gives the editor its idle call, then
-    // scales and limits output channels 0 and 1 (plugin/OutputStage.h), all with denormals
+    // Renders through the plug-in's preferred entry, then scales and limits output channels 0
+    // and 1 (plugin/OutputStage.h), all with denormals
     // flushed to zero (plugin/DenormalGuard.h). Answers 0.
     static std::int32_t RenderCallback(float** inputs, float** outputs,
                                        std::int32_t inputChannels, std::int32_t outputChannels,

@@ -43,6 +43,10 @@ public:
     HACCEL Accelerators() const { return m_accelerators; }
     CStatusBar* StatusBar() const { return m_statusBar; }
     void SetStatusBar(CStatusBar* bar) { m_statusBar = bar; }
+    // A frame whose start-up failed stays hidden until it closes: the application shows the
+    // main frame only when no part of it cancelled that.
+    void CancelShow() { m_showCancelled = true; }
+    bool ShowCancelled() const { return m_showCancelled; }
 
 protected:
     // Adjusts the creation parameters the base prepared; false refuses the creation.
@@ -67,6 +71,7 @@ private:
     CSingleDocTemplate::ViewFactory m_makeView = nullptr;
     std::unique_ptr<CView> m_view;
     CStatusBar* m_statusBar = nullptr;
+    bool m_showCancelled = false;
 };
 
 } // namespace toolkit

@@ -1,6 +1,7 @@
 // The stream opened on simulated cards: negotiation at open, the callbacks and processing
-// threads, the message table, closing and re-opening. Each test registers its own cards
-// below a private key; the card's clock runs as fast as the stream answers.
+// threads, the message table and the driver's requests, closing and re-opening. Each test
+// registers its own cards below a private key; the card's clock runs as fast as the stream
+// answers.
 #include "audio/AsioStream.h"
 
 #include "SimDrivers.h"
@@ -8,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -134,15 +137,6 @@ TEST(AsioStreamOpen, FailingInitDropsTheDriverAndFailsTheOpen)
     EXPECT_FALSE(stream.startStream());
 }
 
-TEST(AsioStreamOpen, FailingCreateBuffersFailsTheOpen)
-{
-    StreamSetup setup;
-    setup.set("FailCreateBuffers", 1);
-    CAsioStream stream(setup.drivers.root());
-    RenderProbe probe;
-    EXPECT_EQ(stream.openStream(0, probeRender, &probe), 0);
-}
-
 struct ChannelParam {
     DWORD inputs, outputs;
     std::int32_t openedInputs, openedOutputs;
@@ -174,7 +168,7 @@ TEST_P(AsioStreamOpenChannels, OpensWhatFitsAndRuns)
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, AsioStreamOpenChannels,
-                         testing::Values(ChannelParam{0, 2, 0, 2}, ChannelParam{8, 0, 8, 0},
+                         testing::Values(ChannelParam{0, 2, 0, 2}, ChannelParam{8, 1, 8, 1},
                                          ChannelParam{40, 2, 32, 2}, ChannelParam{2, 40, 2, 32},
                                          ChannelParam{40, 40, 32, 32}),
                          [](const testing::TestParamInfo<ChannelParam>& info) {
@@ -205,24 +199,16 @@ TEST(AsioStreamNames, TableKeepsTheFirst32Drivers)
     EXPECT_EQ(stream.driverLoader().currentDriverIndex(), 31);
 }
 
-TEST(AsioStreamOpen, DriverWithoutBufferSizeFailsTheOpen)
-{
-    StreamSetup setup;
-    setup.set("PreferredSize", 0);
-    CAsioStream stream(setup.drivers.root());
-    RenderProbe probe;
-    EXPECT_EQ(stream.openStream(0, probeRender, &probe), 0);
-    EXPECT_FALSE(stream.closeStream());  // no buffers were created
-}
-
 // Channels in formats the stream does not convert (big-endian: silence; DSD: width
-// unknown, left alone) still run block after block.
+// unknown, left alone) still run block after block beside one it writes.
 TEST(AsioStreamOpen, UnconvertedFormatsRun)
 {
     StreamSetup setup;
+    setup.set("Outputs", 3);
     setup.set("SampleTypes", std::to_string(ASIOSTInt24MSB) + "," + std::to_string(ASIOSTDSDInt8LSB1)
                                  + "," + std::to_string(ASIOSTInt24MSB) + ","
-                                 + std::to_string(ASIOSTDSDInt8LSB1));
+                                 + std::to_string(ASIOSTDSDInt8LSB1) + ","
+                                 + std::to_string(ASIOSTInt16LSB));
     setup.set("Signal", 1);
     setup.set("BlockLimit", 3);
     CAsioStream stream(setup.drivers.root());
@@ -234,22 +220,6 @@ TEST(AsioStreamOpen, UnconvertedFormatsRun)
     EXPECT_EQ(waitForStat(setup.stats, "answered", 3)["answered"], 3);
     for (int call = 0; call < 3; ++call)
         EXPECT_EQ(probe.firstInputs[call], 0.0f);
-}
-
-TEST(AsioStreamOpen, ChangeSampleRateAcceptsOnlyOfferedRates)
-{
-    StreamSetup setup;
-    CAsioStream stream(setup.drivers.root());
-    RenderProbe probe;
-    ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1);
-    EXPECT_TRUE(stream.changeSampleRate(48000.0f));
-    EXPECT_EQ(stream.currentSampleRate(), 48000.0);
-    EXPECT_FALSE(stream.changeSampleRate(12345.0f));
-    EXPECT_EQ(stream.currentSampleRate(), 48000.0);
-    EXPECT_TRUE(stream.changeSampleRate(96000.0f));
-    EXPECT_EQ(stream.currentSampleRate(), 96000.0);
-    EXPECT_TRUE(stream.closeStream());
-    EXPECT_EQ(readStats(setup.stats).at("setSampleRateCalls"), 2);  // the refused rate: none
 }
 
 TEST(AsioStreamOpen, CloseBeforeAnyOpenReportsFalse)
@@ -362,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, AsioStreamMessage,
     testing::Values(MessageParam{kAsioSelectorSupported, kAsioEngineVersion, 1},
                     MessageParam{kAsioSelectorSupported, kAsioResetRequest, 1},
-                    MessageParam{kAsioSelectorSupported, kAsioBufferSizeChange, 0},
+                    MessageParam{kAsioSelectorSupported, kAsioBufferSizeChange, 1},
                     MessageParam{kAsioSelectorSupported, kAsioResyncRequest, 1},
                     MessageParam{kAsioSelectorSupported, kAsioLatenciesChanged, 1},
                     MessageParam{kAsioSelectorSupported, kAsioSupportsTimeInfo, 1},
@@ -370,7 +340,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MessageParam{kAsioSelectorSupported, 99, 0},
                     MessageParam{kAsioEngineVersion, 0, 2},
                     MessageParam{kAsioResetRequest, 0, 1},
-                    MessageParam{kAsioBufferSizeChange, 512, 0},
+                    MessageParam{kAsioBufferSizeChange, 512, 1},
                     MessageParam{kAsioResyncRequest, 0, 1},
                     MessageParam{kAsioLatenciesChanged, 0, 1},
                     MessageParam{kAsioSupportsTimeInfo, 0, 1},
@@ -381,39 +351,170 @@ INSTANTIATE_TEST_SUITE_P(
                + "Value" + std::to_string(info.param.value);
     });
 
-TEST(AsioStreamReset, ResetRequestStopsTheDriverWhileRunningStays)
+void countRequest(void* calls)
 {
-    StreamSetup setup;
-    setup.set("ResetAfterBlocks", 2);
-    CAsioStream stream(setup.drivers.root());
-    RenderProbe probe;
-    ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1);
-    ASSERT_TRUE(stream.startStream());
-    const auto stats = waitForStat(setup.stats, "resets", 1);
-    EXPECT_EQ(stats.at("resets"), 1);
-    EXPECT_EQ(stats.at("stops"), 1);   // the stream's answer, on the driver's own thread
-    EXPECT_EQ(stats.at("blocks"), 2);  // the driver's clock ended there
-    EXPECT_TRUE(stream.isRunning());
-    EXPECT_TRUE(stream.closeStream());
-    EXPECT_FALSE(stream.isRunning());
+    static_cast<std::atomic<int>*>(calls)->fetch_add(1);
 }
 
-TEST(AsioStreamReset, ResetMessageFromAnotherThreadStopsTheDriver)
+struct RequestParam {
+    AsioLong selector;
+    DWORD after, every;  // blocks of the run before the first message, between the next ones
+    bool handler;
+    int requests;
+};
+
+class AsioStreamDriverRequest : public testing::TestWithParam<RequestParam> {};
+
+// Each request reaches the owner's handler once and is answered 1; the driver is not
+// stopped by it and the stream plays on until its owner brings it up again.
+TEST_P(AsioStreamDriverRequest, ReachesTheHandlerOnceAndPlaysOn)
+{
+    const RequestParam p = GetParam();
+    StreamSetup setup;
+    setup.set("MessageSelector", static_cast<DWORD>(p.selector));
+    setup.set("MessageAfterBlocks", p.after);
+    setup.set("MessageEveryBlocks", p.every);
+    setup.set("BlockLimit", 6);
+    CAsioStream stream(setup.drivers.root());
+    std::atomic<int> calls{0};
+    if (p.handler)
+        stream.setDriverRequestHandler(countRequest, &calls);
+    RenderProbe probe;
+    ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1);
+    ASSERT_TRUE(stream.startStream());
+    const auto stats = waitForStat(setup.stats, "answered", 6);
+    EXPECT_EQ(stats.at("answered"), 6);
+    EXPECT_EQ(stats.at("messages"), p.requests);
+    EXPECT_EQ(stats.at("lastMessageAnswer"), 1);
+    EXPECT_EQ(stats.at("stops"), 0);
+    EXPECT_EQ(stream.driverRequests(), p.requests);
+    EXPECT_EQ(calls.load(), p.handler ? p.requests : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, AsioStreamDriverRequest,
+                         testing::Values(RequestParam{kAsioResetRequest, 2, 0, true, 1},
+                                         RequestParam{kAsioBufferSizeChange, 2, 0, true, 1},
+                                         RequestParam{kAsioResyncRequest, 3, 0, true, 1},
+                                         RequestParam{kAsioResetRequest, 0, 2, true, 3},
+                                         RequestParam{kAsioResetRequest, 2, 0, false, 1}));
+
+class AsioStreamTwoSwitchers : public testing::TestWithParam<bool> {};
+
+// The card's second thread switches while a block of the first is still being processed:
+// that switch is skipped and counted, and every block is rendered and answered once.
+TEST_P(AsioStreamTwoSwitchers, SecondSwitchIsSkipped)
 {
     StreamSetup setup;
+    setup.set("SwitchThreads", 2);
+    setup.set("TimeInfo", GetParam());
+    setup.set("BlockLimit", 6);
     CAsioStream stream(setup.drivers.root());
     RenderProbe probe;
     ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1);
     ASSERT_TRUE(stream.startStream());
-    waitForStat(setup.stats, "answered", 1, 200);  // no statistics yet: the clock runs on
-    EXPECT_EQ(CAsioStream::asioMessage(kAsioResetRequest, 0, nullptr, nullptr), 1);
-    const auto stats = waitForStat(setup.stats, "stops", 1);
-    EXPECT_EQ(stats.at("stops"), 1);
-    EXPECT_TRUE(stream.isRunning());
-    const int rendered = probe.calls.load();
-    Sleep(50);
-    EXPECT_EQ(probe.calls.load(), rendered);  // the driver no longer switches
+    const auto stats = waitForStat(setup.stats, "answered", 6);
+    EXPECT_EQ(stats.at("maxInside"), 2);
+    EXPECT_EQ(stats.at("twinSwitches"), 6);
+    EXPECT_EQ(stream.skippedSwitches(), 6);
+    EXPECT_EQ(probe.calls.load(), 6);
+    EXPECT_EQ(stats.at("outputReady"), 6 + 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(TimeInfo, AsioStreamTwoSwitchers, testing::Bool());
+
+struct ClosePathParam {
+    const char* value;  // card setting, with `number`
+    DWORD number;
+    const char* steps;  // o open (x: failing), s start, t stop, c close; then destruction
+    int starts, stops, creates, disposes;
+};
+
+class AsioStreamClosePath : public testing::TestWithParam<ClosePathParam> {};
+
+// The driver sees one stop (only after a start), then one disposeBuffers (only of created
+// buffers), then its release, however often the owner stops and closes; a failing open
+// leaves the same behind.
+TEST_P(AsioStreamClosePath, EachDriverCallHappensOnceInOrder)
+{
+    const ClosePathParam p = GetParam();
+    StreamSetup setup;
+    setup.set(p.value, p.number);
+    {
+        CAsioStream stream(setup.drivers.root());
+        RenderProbe probe;
+        bool open = false;  // only the first close of an open stream disposes
+        for (const char* step = p.steps; *step; ++step) {
+            switch (*step) {
+            case 'o':
+            case 'x':
+                open = *step == 'o';
+                ASSERT_EQ(stream.openStream(0, probeRender, &probe), open ? 1 : 0);
+                EXPECT_EQ(stream.driverLoader().currentDriverIndex(), open ? 0 : -1);
+                break;
+            case 's':
+                ASSERT_TRUE(stream.startStream());
+                break;
+            case 't':
+                EXPECT_TRUE(stream.stopStream());
+                break;
+            default:
+                EXPECT_EQ(stream.closeStream(), std::exchange(open, false));
+            }
+        }
+    }
+    const auto stats = readStats(setup.stats);
+    EXPECT_EQ(stats.at("starts"), p.starts);
+    EXPECT_EQ(stats.at("stops"), p.stops);
+    EXPECT_EQ(stats.at("createBuffersCalls"), p.creates);
+    EXPECT_EQ(stats.at("disposeBuffersCalls"), p.disposes);
+    EXPECT_EQ(stats.at("disposeWhileStarted"), 0);  // stopped before
+    EXPECT_EQ(stats.at("released"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, AsioStreamClosePath,
+    testing::Values(ClosePathParam{"BlockLimit", 2, "osc", 1, 1, 1, 1},
+                    ClosePathParam{"BlockLimit", 2, "ostcc", 1, 1, 1, 1},
+                    ClosePathParam{"BlockLimit", 2, "ott", 0, 0, 1, 1},
+                    ClosePathParam{"FailInit", 1, "xc", 0, 0, 0, 0},
+                    ClosePathParam{"FailGetBufferSize", 1, "xc", 0, 0, 0, 0},
+                    ClosePathParam{"PreferredSize", 0, "xc", 0, 0, 0, 0},
+                    ClosePathParam{"FailGetChannels", 1, "xc", 0, 0, 0, 0},
+                    ClosePathParam{"Outputs", 0, "xc", 0, 0, 0, 0},
+                    ClosePathParam{"FailCreateBuffers", 1, "xc", 0, 0, 1, 0},
+                    ClosePathParam{"SampleType", ASIOSTInt24MSB, "xc", 0, 0, 1, 1},
+                    ClosePathParam{"SampleType", ASIOSTDSDInt8LSB1, "xc", 0, 0, 1, 1}));
+
+struct RateChangeParam {
+    DWORD failSetSampleRate;  // 1: the driver answers an error, 2: success, the rate stays
+    float rate;
+    double rateAfter;  // changed when it is `rate`
+    int setSampleRateCalls;
+};
+
+class AsioStreamRateChange : public testing::TestWithParam<RateChangeParam> {};
+
+// A change counts only when the driver then reports the new rate; the stream always holds
+// the rate the driver reports.
+TEST_P(AsioStreamRateChange, ReportsWhatTheDriverRunsAt)
+{
+    const RateChangeParam p = GetParam();
+    StreamSetup setup;
+    setup.set("FailSetSampleRate", p.failSetSampleRate);
+    CAsioStream stream(setup.drivers.root());
+    RenderProbe probe;
+    ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1);
+    EXPECT_EQ(stream.changeSampleRate(p.rate), p.rateAfter == p.rate);
+    EXPECT_EQ(stream.currentSampleRate(), p.rateAfter);
+    EXPECT_TRUE(stream.closeStream());
+    EXPECT_EQ(readStats(setup.stats).at("setSampleRateCalls"), p.setSampleRateCalls);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, AsioStreamRateChange,
+                         testing::Values(RateChangeParam{0, 48000.0f, 48000.0, 1},
+                                         RateChangeParam{1, 48000.0f, 44100.0, 1},
+                                         RateChangeParam{2, 96000.0f, 44100.0, 1},
+                                         RateChangeParam{0, 12345.0f, 44100.0, 0}));
 
 TEST(AsioStreamReopen, ReopenWithAnotherDriverReleasesTheFirst)
 {

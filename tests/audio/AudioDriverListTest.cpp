@@ -2,6 +2,8 @@
 // drivers below a private key and hands that key to the list.
 #include "audio/AudioDriverList.h"
 
+#include "audio/AsioStream.h"
+
 #include "SimDrivers.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <objbase.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -238,6 +241,42 @@ TEST(AudioDriverListNames, DriverNamesFillsAtMostMax)
     EXPECT_STREQ(storage[2], "");
     EXPECT_EQ(list.driverNames(buffers, 3), 3);
     EXPECT_STREQ(storage[2], "C three");
+}
+
+// A key name of `length` characters; long ones share their first 40 characters, far more
+// than a cut display name keeps, and differ by `tag` after them.
+std::string longKey(std::size_t length, char tag)
+{
+    std::string key = "Long driver key " + std::string(24, 'x') + tag;
+    key.resize(length, 'y');
+    return key;
+}
+
+// Key names go up to 255 characters: every driver is listed in the registry's order, a key
+// without a class is passed over, and each opens by its position though the long ones share
+// one cut display name.
+TEST(AudioDriverListKeys, LongKeyNamesAreListedInOrderAndOpenByPosition)
+{
+    const std::string keys[] = {"A normal",        longKey(127, '1'), longKey(128, '2'),
+                                "M no class",      longKey(200, '3'), longKey(255, '4'),
+                                "Z normal"};
+    CSimDrivers drivers;
+    std::vector<std::string> listed;
+    for (const std::string& key : keys) {
+        if (key == "M no class") {
+            drivers.addKey(key, nullptr);
+        } else {
+            drivers.add(key, nullptr);  // no description: the key name is shown
+            listed.push_back(key);
+        }
+    }
+    CAsioStream stream(drivers.root());
+    ASSERT_EQ(stream.driverCount(), static_cast<std::int32_t>(listed.size()));
+    for (std::int32_t i = 0; i < stream.driverCount(); ++i) {
+        EXPECT_EQ(stream.driverLoader().findEntry(i)->name, listed[i].substr(0, 127)) << i;
+        ASSERT_EQ(stream.openStream(i, nullptr, nullptr), 1) << i;
+        EXPECT_EQ(stream.driverLoader().currentDriverIndex(), i);
+    }
 }
 
 }  // namespace

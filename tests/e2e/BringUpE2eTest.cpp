@@ -66,10 +66,19 @@ TEST_P(DriverNumber, ZeroOrOutOfRangeOpensNoAudioAndSaysNothing)
 
 INSTANTIATE_TEST_SUITE_P(Numbers, DriverNumber, testing::Values(0, -1));
 
-TEST_F(BringUp, FailingDriverIsReportedAndTheProgramGoesOn)
+// A driver that cannot be opened fully (a failing init or query, nothing it can play into)
+// is reported, and the program goes on without audio.
+struct OpenFailure {
+    const char* value;  // of the card's configuration
+    const char* text;
+};
+
+class FailingDriver : public BringUp, public testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(FailingDriver, IsReportedAndTheProgramGoesOn)
 {
     const std::string card = AddCard("E2E Broken");
-    Drivers().setNumber(card, "FailInit", 1);
+    Drivers().setText(card, GetParam().value, GetParam().text);
     InstallProbe("default");
     WriteSetting("device", "asio", std::to_string(DriversBefore() + 1).c_str());
     WriteSetting("device", "midiin", "1");
@@ -83,39 +92,47 @@ TEST_F(BringUp, FailingDriverIsReportedAndTheProgramGoesOn)
     EXPECT_EQ(CloseProgram(), 0u);
 }
 
-TEST_F(BringUp, RefusedRateStoresCodeZeroAndKeepsThePluginAt44100)
+INSTANTIATE_TEST_SUITE_P(
+    Causes, FailingDriver,
+    testing::Values(OpenFailure{"FailInit", "1"}, OpenFailure{"FailGetChannels", "1"},
+                    OpenFailure{"FailGetBufferSize", "1"}, OpenFailure{"Outputs", "0"},
+                    OpenFailure{"SampleType", "99"}),
+    [](const testing::TestParamInfo<OpenFailure>& info) { return std::string(info.param.value); });
+
+// The plug-in is always told the rate the driver runs at; a refused rate (the driver says
+// no, or says yes and fails to set it) is stored as code 0, an unknown code is kept as it is.
+struct RateCase {
+    const char* name;
+    const char* cardValue;  // a value of the card's configuration, or null
+    const char* cardText;   // its text (numbers may be text)
+    const char* code;
+    const char* stored;
+    double pluginRate;
+};
+
+class Rates : public BringUp, public testing::WithParamInterface<RateCase> {};
+
+TEST_P(Rates, ThePluginHearsTheDriversRealRate)
 {
-    const std::string card = AddCard("E2E NoHigh");
-    Drivers().setText(card, "SampleRates", "44100");
-    StartWith(std::to_string(DriversBefore() + 1).c_str(), "1");
+    const RateCase& c = GetParam();
+    const std::string card = AddCard("E2E Rate");
+    if (c.cardValue != nullptr)
+        Drivers().setText(card, c.cardValue, c.cardText);
+    StartWith(std::to_string(DriversBefore() + 1).c_str(), c.code);
     ASSERT_TRUE(Renders());
-    EXPECT_EQ(ReadSetting("device", "samplerate"), "0");
-    for (const ProbeRecord& rate : Dispatches(kOpSetSampleRate)) {
-        EXPECT_EQ(rate.real("opt"), 44100.0);
-    }
+    EXPECT_EQ(ReadSetting("device", "samplerate"), c.stored);
+    EXPECT_EQ(Dispatches(kOpSetSampleRate).back().real("opt"), c.pluginRate);
     EXPECT_EQ(CloseProgram(), 0u);
 }
 
-TEST_F(BringUp, AcceptedRateReachesThePluginAndIsStored)
-{
-    AddCard("E2E High");
-    StartWith(std::to_string(DriversBefore() + 1).c_str(), "2");
-    ASSERT_TRUE(Renders());
-    EXPECT_EQ(ReadSetting("device", "samplerate"), "2");
-    EXPECT_EQ(Dispatches(kOpSetSampleRate).back().real("opt"), 96000.0);
-    EXPECT_EQ(CloseProgram(), 0u);
-}
-
-TEST_F(BringUp, UnknownRateCodeChangesNoRateAndIsNotRewritten)
-{
-    const std::string card = AddCard("E2E Own");
-    Drivers().setNumber(card, "SampleRate", 48000);
-    StartWith(std::to_string(DriversBefore() + 1).c_str(), "5");
-    ASSERT_TRUE(Renders());
-    EXPECT_EQ(ReadSetting("device", "samplerate"), "5");
-    EXPECT_EQ(Dispatches(kOpSetSampleRate).size(), 1u);  // the start-up's 44100 only
-    EXPECT_EQ(CloseProgram(), 0u);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Rates,
+    testing::Values(RateCase{"Accepted", nullptr, nullptr, "2", "2", 96000.0},
+                    RateCase{"RefusedByTheDriver", "SampleRates", "44100", "1", "0", 44100.0},
+                    RateCase{"AcceptedButNotSet", "FailSetSampleRate", "1", "1", "0", 44100.0},
+                    RateCase{"UnknownCodeKeepsTheDriversRate", "SampleRate", "48000", "5", "5",
+                             48000.0}),
+    [](const testing::TestParamInfo<RateCase>& info) { return std::string(info.param.name); });
 
 TEST_F(BringUp, MissingTempoGives120)
 {

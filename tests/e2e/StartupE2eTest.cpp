@@ -100,6 +100,15 @@ TEST_F(Startup, MissingLibraryIsReportedAndEndsTheProgramWithoutTouchingTheSetti
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(uiharness::WindowText(box), "Zumbrel");
     uiharness::ClickButton(box, IDOK);
+    // Nothing else appears after the message: no frame, not even for a moment.
+    bool frameShown = false;
+    EXPECT_TRUE(uiharness::WaitUntil(
+        [&] {
+            frameShown |= !uiharness::TopLevelWindows(Program().ProcessId(), kFrameClass).empty();
+            return !Program().IsRunning();
+        },
+        kWaitMs));
+    EXPECT_FALSE(frameShown);
     EXPECT_EQ(Program().WaitForExit(kWaitMs), 0u);
     EXPECT_EQ(ReadFileText(SettingsPath()), before);
     EXPECT_TRUE(Log().Records().empty());
@@ -135,6 +144,23 @@ TEST_F(Startup, SecondInitialUpdateKeepsTheInstrument)
     EXPECT_EQ(Dispatches(kOpMainsChanged).size(), 2u);
     EXPECT_EQ(CloseProgram(), 0u);
     EXPECT_EQ(Dispatches(kOpClose).size(), 1u);
+}
+
+// Start-up does not grow with the program count: only the listed programs' names are asked
+// for, and stepping reaches the programs beyond the list.
+TEST_F(Startup, HundredThousandProgramsAskOnlyForTheListedNames)
+{
+    constexpr long long kOpGetProgramNameIndexed = 29;
+    constexpr UINT kNextProgram = 991;
+    constexpr int kListed = 128;
+    InstallProbe("programs100000");
+    Launch();
+    ASSERT_TRUE(CaptionBecomes("Zumbrel - Program 0"));
+    EXPECT_EQ(Dispatches(kOpGetProgramNameIndexed).size(), static_cast<std::size_t>(kListed));
+    for (int i = 0; i < kListed + 2; ++i)
+        Command(kNextProgram);
+    EXPECT_TRUE(CaptionBecomes("Zumbrel - Program 130"));
+    EXPECT_EQ(CloseProgram(), 0u);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The instrument view's portable rules: frame size, library path, rate codes, message split,
 // title and program stepping.
 #include "host/HostRules.h"
+#include "host/ReopenLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -84,3 +85,29 @@ TEST(ProgramStep, StopsAtBothEnds)
 }
 
 } // namespace
+
+// A driver that keeps asking to be opened afresh gets five re-opens in ten seconds, then
+// none until the oldest falls out of the window; the clock may wrap meanwhile.
+TEST(ReopenLimit, FiveInTenSecondsThenNoneUntilTheOldestIsOld)
+{
+    struct Step {
+        std::uint32_t atMs;
+        bool allowed;
+    };
+    const std::uint32_t start = 0xFFFFF000u;  // wraps 4 s in
+    const Step steps[] = {{0, true},     {100, true},   {200, true},  {300, true},
+                          {400, true},   {500, false},  {9999, false}, {10000, true},
+                          {10050, false}, {10100, true}, {30000, true}};
+    host::CReopenLimit limit;
+    for (const Step& step : steps)
+        EXPECT_EQ(limit.Allow(start + step.atMs), step.allowed) << step.atMs;
+    limit.Reset();
+    for (int i = 0; i < host::CReopenLimit::kReopens; ++i)
+        EXPECT_TRUE(limit.Allow(start + 30001));
+}
+
+TEST(MorePrograms, TheLastItemCountsWhatTheSteppingReaches)
+{
+    EXPECT_EQ(host::MoreProgramsText(1), "1 more program: << and >> reach it");
+    EXPECT_EQ(host::MoreProgramsText(99872), "99872 more programs: << and >> reach them");
+}

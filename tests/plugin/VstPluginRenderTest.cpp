@@ -32,7 +32,8 @@ TEST(VstPluginRender, OutputStageScalesAndLimitsWhatThePluginRenders)
     const std::vector<StageCase> cases = {
         {1.2f, 1.0f},  {1.1f, 0.99f},  {-1.5f, -1.0f},
         {0.5f, 0.45f}, {std::numeric_limits<float>::quiet_NaN(), 0.0f},
-        {std::numeric_limits<float>::infinity(), 1.0f},
+        {std::numeric_limits<float>::infinity(), 0.0f},
+        {-std::numeric_limits<float>::infinity(), 0.0f},
     };
     CVstPlugin plugin;
     ASSERT_TRUE(plugin.Load(ProbePath("default").c_str()));
@@ -149,7 +150,9 @@ TEST(VstPluginRender, BlocksLongerThanTheBuffersAreRenderedInPieces)
     }
 }
 
-TEST(VstPluginRender, EditorIdleFollowsEveryBlockOnTheAudioThread)
+// The audio thread only renders: the editor's idle belongs to the window's thread, where a
+// slow one can cost no audio block.
+TEST(VstPluginRender, TheAudioThreadOnlyRenders)
 {
     ProbeLog log;
     CVstPlugin plugin;
@@ -170,8 +173,7 @@ TEST(VstPluginRender, EditorIdleFollowsEveryBlockOnTheAudioThread)
         EXPECT_EQ(std::stoul(record.at("tid")), audioThread) << record.kind;
         sequence.push_back(record.kind + (record.kind == "dispatch" ? record.at("op") : ""));
     }
-    EXPECT_EQ(sequence, (std::vector<std::string>{"process", "dispatch19", "process",
-                                                  "dispatch19"}));
+    EXPECT_EQ(sequence, (std::vector<std::string>{"process", "process"}));
 }
 
 #ifdef ZUMBREL_HAS_MXCSR

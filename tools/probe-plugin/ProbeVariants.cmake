@@ -15,6 +15,7 @@ set(_zumbrel_probe_variants
   "null_effect|PROBE_RETURN_NULL=1"
   "programs0|PROBE_PROGRAMS=0"
   "programs128|PROBE_PROGRAMS=128"
+  "programs100000|PROBE_PROGRAMS=100000"
   "named|PROBE_NAMED_PROGRAMS=1"
   "inputs0|PROBE_INPUTS=0"
   "inputs1|PROBE_INPUTS=1"

@@ -13,14 +13,22 @@
  *   events   tid count                         (effProcessEvents, then one line per event:)
  *   midi     tid type size delta flags length offset data detune offvel r1 r2
  *   sysex    tid type size delta flags bytes r1 r2 data
- *   process  tid kind frames rate tempo insum  (rate, tempo: the host's time information)
+ *   process  tid kind frames rate tempo insum mxcsr inside
+ *                                              (rate, tempo: the host's time information;
+ *                                              inside: rendering calls under way, this one too)
  *   dropped  tid delta frames                  (an event outside the block it came with)
  *
  * Sound. Output j, sample i: input j (when the probe has that input) plus 0.125 for every
  * held note. Notes start and stop at their event's deltaFrames; events outside the block are
  * dropped, as many plug-ins do. The accumulating entry adds this to what the buffers hold.
+ *
+ * Misbehaviour, chosen by the environment when the plug-in is created:
+ *   ZUMBREL_PROBE_OUTPUT   "inf", "-inf" or "nan": every output sample is that value
+ *                          (a filter that blew up)
+ *   ZUMBREL_PROBE_IDLE_MS  the editor's idle call takes that many milliseconds
  */
 #define __USE_MINGW_ANSI_STDIO 1
+#include <math.h>
 #include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -153,7 +161,8 @@ typedef struct {
 
 enum {
     OP_OPEN = 0, OP_CLOSE = 1, OP_SET_PROGRAM = 2, OP_GET_PROGRAM_NAME = 5, OP_EDIT_GET_RECT = 13,
-    OP_EDIT_OPEN = 14, OP_EDIT_CLOSE = 15, OP_PROCESS_EVENTS = 25, OP_GET_PROGRAM_NAME_INDEXED = 29
+    OP_EDIT_OPEN = 14, OP_EDIT_CLOSE = 15, OP_EDIT_IDLE = 19, OP_PROCESS_EVENTS = 25,
+    OP_GET_PROGRAM_NAME_INDEXED = 29
 };
 enum { HOST_VERSION = 1, HOST_GET_TIME = 7 };
 enum { EVENT_MIDI = 1, EVENT_SYSEX = 6 };
@@ -177,6 +186,9 @@ static int held_count;
 static probe_pending pending[PROBE_MAX_PENDING];
 static int pending_count;
 static const probe_rect editor_rect = {0, 0, PROBE_EDITOR_HEIGHT, PROBE_EDITOR_WIDTH};
+static int forced_output;  /* 1: every output sample is forced_value */
+static float forced_value;
+static int idle_ms;
 #ifdef _WIN32
 static HWND editor_window;
 #endif
@@ -190,15 +202,38 @@ static unsigned long thread_tag(void)
 #endif
 }
 
+/* The variable's text in `buffer`, or NULL when it is not set. */
+static const char* environment(const char* name, char* buffer, unsigned size)
+{
+#ifdef _WIN32
+    DWORD length = GetEnvironmentVariableA(name, buffer, size);
+    return length > 0 && length < size ? buffer : NULL;
+#else
+    const char* value = getenv(name);
+    if (value == NULL || strlen(value) >= size)
+        return NULL;
+    strcpy(buffer, value);
+    return buffer;
+#endif
+}
+
 static void open_log(void)
 {
-    const char* path = getenv("ZUMBREL_PROBE_LOG");
-#ifdef _WIN32
-    char buffer[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("ZUMBREL_PROBE_LOG", buffer, sizeof buffer);
-    path = length > 0 && length < sizeof buffer ? buffer : NULL;
-#endif
+    char buffer[260];
+    const char* path = environment("ZUMBREL_PROBE_LOG", buffer, sizeof buffer);
     log_file = path != NULL ? fopen(path, "a") : NULL;
+}
+
+static void read_misbehaviour(void)
+{
+    char buffer[32];
+    const char* output = environment("ZUMBREL_PROBE_OUTPUT", buffer, sizeof buffer);
+    forced_output = output != NULL;
+    forced_value = output == NULL              ? 0.0f
+                   : strcmp(output, "inf") == 0  ? INFINITY
+                   : strcmp(output, "-inf") == 0 ? -INFINITY
+                                                 : NAN;
+    idle_ms = atoi(environment("ZUMBREL_PROBE_IDLE_MS", buffer, sizeof buffer) ? buffer : "0");
 }
 
 static void log_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -282,7 +317,10 @@ static unsigned float_mode(void)
 #endif
 }
 
-static void log_process(const char* kind, float** inputs, int32_t frames)
+/* Rendering calls under way: a host must never enter the plug-in's rendering twice at once. */
+static int renders_inside;
+
+static void log_process(const char* kind, float** inputs, int32_t frames, int inside)
 {
     char sums[PROBE_MAX_CHANNELS * 24] = "";
     size_t used = 0;
@@ -300,8 +338,8 @@ static void log_process(const char* kind, float** inputs, int32_t frames)
             sum += inputs[j][i];
         used += (size_t)snprintf(sums + used, sizeof sums - used, j == 0 ? "%g" : ",%g", sum);
     }
-    log_line("process tid=%lu kind=%s frames=%d rate=%g tempo=%g insum=%s mxcsr=%u", thread_tag(),
-             kind, frames, rate, tempo, sums, float_mode());
+    log_line("process tid=%lu kind=%s frames=%d rate=%g tempo=%g insum=%s mxcsr=%u inside=%d",
+             thread_tag(), kind, frames, rate, tempo, sums, float_mode(), inside);
 }
 
 static void render(float** inputs, float** outputs, int32_t frames, int accumulate)
@@ -322,6 +360,8 @@ static void render(float** inputs, float** outputs, int32_t frames, int accumula
         for (j = 0; j < effect.outputs; ++j) {
             float value = (j < effect.inputs ? inputs[j][i] : 0.0f)
                           + PROBE_NOTE_LEVEL * (float)held_count;
+            if (forced_output)
+                value = forced_value;
             outputs[j][i] = accumulate ? outputs[j][i] + value : value;
         }
     }
@@ -331,17 +371,21 @@ static void render(float** inputs, float** outputs, int32_t frames, int accumula
 static void PROBE_CDECL probe_process(probe_effect* e, float** inputs, float** outputs,
                                       int32_t frames)
 {
+    const int inside = __atomic_add_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
     (void)e;
-    log_process("accumulating", inputs, frames);
+    log_process("accumulating", inputs, frames, inside);
     render(inputs, outputs, frames, 1);
+    __atomic_sub_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
 }
 
 static void PROBE_CDECL probe_process_replacing(probe_effect* e, float** inputs,
                                                 float** outputs, int32_t frames)
 {
+    const int inside = __atomic_add_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
     (void)e;
-    log_process("replacing", inputs, frames);
+    log_process("replacing", inputs, frames, inside);
     render(inputs, outputs, frames, 0);
+    __atomic_sub_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
 }
 
 /* ---- Dispatcher -------------------------------------------------------------------------- */
@@ -405,6 +449,12 @@ static intptr_t PROBE_CDECL probe_dispatch(probe_effect* e, int32_t op, int32_t 
     case OP_EDIT_CLOSE:
         close_editor();
         return 0;
+    case OP_EDIT_IDLE:
+#ifdef _WIN32
+        if (idle_ms > 0)
+            Sleep((DWORD)idle_ms);
+#endif
+        return 0;
     case OP_PROCESS_EVENTS:
         receive_events((const probe_events*)ptr);
         return 1;
@@ -440,6 +490,7 @@ static probe_effect* create(probe_host_fn host_callback)
     current_program = 0;
     host = host_callback;
     open_log();
+    read_misbehaviour();
     /* Asked before the host has set the record's user field: the host must answer 0. */
     version = host(NULL, HOST_VERSION, 0, 0, NULL, 0.0f);
     time = host(&effect, HOST_GET_TIME, 0, 0, NULL, 0.0f);

@@ -36,6 +36,8 @@ enum {
 enum {
     SIM_kAsioSelectorSupported = 1,
     SIM_kAsioResetRequest = 3,
+    SIM_kAsioBufferSizeChange = 4,
+    SIM_kAsioResyncRequest = 5,
     SIM_kAsioSupportsTimeInfo = 7
 };
 
@@ -144,6 +146,7 @@ typedef struct {
 #define SIM_MAX_RATES 16
 #define SIM_MAX_TYPES 256
 #define SIM_TEXT 260
+#define SIM_KEY_NAME 256 /* registry key names: up to 255 characters */
 
 /* Real time waits on a timer, as a card's interrupt would wake a driver, and costs the host's
  * process almost nothing; precise real time also spins through the last moments before each
@@ -153,6 +156,8 @@ enum { SIM_SIGNAL_SILENCE = 0, SIM_SIGNAL_SINE = 1 };
 enum { SIM_WAV_FLOAT = 0, SIM_WAV_NATIVE = 1 };
 /* A well-behaved driver stops calling back in stop(); the others keep going for a while. */
 enum { SIM_ROGUE_NONE = 0, SIM_ROGUE_UNTIL_DISPOSE = 1, SIM_ROGUE_UNTIL_RELEASE = 2 };
+/* A driver whose rate change fails: with an error, or claiming success while the rate stays. */
+enum { SIM_SET_RATE_WORKS = 0, SIM_SET_RATE_FAILS = 1, SIM_SET_RATE_IGNORED = 2 };
 
 typedef struct {
     long inputs, outputs;
@@ -167,6 +172,9 @@ typedef struct {
     char initError[124];
     int failCreateBuffers;
     int failGetSampleRate;
+    int failGetChannels;
+    int failGetBufferSize;
+    int failSetSampleRate; /* SIM_SET_RATE_... */
     long refuseCreate; /* non-zero HRESULT answered by the class factory */
     int timeInfo;      /* ask the host for bufferSwitchTimeInfo */
     int directProcess;
@@ -174,7 +182,10 @@ typedef struct {
     long blockLimit;   /* 0: until stopped */
     long answerTimeoutMs;
     long switchesInStart;
-    long resetAfterBlocks; /* 0: never */
+    long messageSelector;    /* sent to the host's asioMessage during a run */
+    long messageAfterBlocks; /* first message after that many blocks; 0: see messageEvery */
+    long messageEveryBlocks; /* then again every that many blocks; 0: once */
+    long switchThreads;      /* 2: a second thread switches while the first is inside */
     int rogue;
     int signal;
     double signalFrequency;
@@ -228,7 +239,7 @@ struct SimAsio {
     const SimAsioVtbl* vtbl;
     volatile LONG refs;
     CLSID clsid;
-    char keyName[128];
+    char keyName[SIM_KEY_NAME];
     SimConfig config;
     int initialised;
     double sampleRate;
@@ -236,12 +247,18 @@ struct SimAsio {
     SimChannel* channels;
     long channelCount;
     long frames;
+    long createdChannels; /* channels of the last buffers created, for the statistics */
     SimCallbacks callbacks;
     int useTimeInfo;
     int started;
 
     HANDLE clockThread;
     DWORD clockThreadId;
+    /* SwitchThreads=2: the second switching thread, started and ended by the clock thread */
+    HANDLE twinThread;
+    HANDLE twinGo, twinDone; /* auto-reset */
+    volatile LONG twinStop;
+    long currentIndex;       /* half-buffer of the clock's switch under way */
     HANDLE wake; /* auto-reset: an answer from the host or a stop request */
     volatile LONG stopRequested;
     volatile LONG rogueRequested;
@@ -259,6 +276,9 @@ struct SimAsio {
     volatile LONG blocks, outputReadyCalls, answeredBlocks, late, missed;
     volatile LONG starts, stops, resets, rogueSwitches, touchedOutsideRun, samplePositionCalls;
     volatile LONG timeInfoSwitches, plainSwitches, setSampleRateCalls;
+    volatile LONG createBuffersCalls, disposeBuffersCalls, disposeWhileStarted, released;
+    volatile LONG messages, lastMessageAnswer, twinSwitches;
+    volatile LONG inside, maxInside; /* threads inside the host's callbacks: now, at most */
     /* real time: how late the switches came after their due time */
     LONGLONG switchLateTicksTotal, switchLateTicksMax;
     long timedSwitches;
@@ -274,6 +294,9 @@ void simClockJoin(SimAsio* self);   /* never called on the clock thread */
 void simSwitch(SimAsio* self, long index);
 void simRogueSwitch(SimAsio* self, long index); /* a switch outside a run, checked */
 void simFillInputs(SimAsio* self, long index);
+/* SwitchThreads=2, called inside the host's outputReady on the clock thread: the second
+ * thread switches the same half-buffer and returns before this does. */
+void simTwinSwitch(SimAsio* self);
 
 extern HINSTANCE simModule;
 

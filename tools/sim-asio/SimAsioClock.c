@@ -9,9 +9,15 @@
  * that measure a host's lateness. An outputReady that comes after the next switch was due
  * counts as late.
  *
- * stop() may be called by the host from inside a callback, on this thread (a reset request
- * answered at once): then it only raises the stop flag and the loop ends after the callback
- * returns; the thread handle is joined later from another thread. */
+ * stop() may be called by the host from inside a callback, on this thread (some hosts answer
+ * a reset request that way): then it only raises the stop flag and the loop ends after the
+ * callback returns; the thread handle is joined later from another thread.
+ *
+ * With SwitchThreads=2 the clock thread starts a second switching thread for the run. Each
+ * time the host answers a switch of the clock thread from inside it (direct processing, its
+ * outputReady), the second thread switches the same half-buffer and the answer waits until
+ * that switch has returned: a second switch that surely arrives while the first one is still
+ * inside the host, as drivers that call back from two threads do. */
 #include "SimAsio.h"
 
 #include <math.h>
@@ -19,7 +25,7 @@
 #include <string.h>
 
 enum { kSentinel = 0x5A, kRogueWaitMs = 20, kSpinBelowMs = 2, kFastFirstSwitchMs = 20,
-       kMaxWarmUpBlocks = 100, kTimerResolutionMs = 1 };
+       kMaxWarmUpBlocks = 100, kTimerResolutionMs = 1, kTwinWaitMs = 2000 };
 static const double kTwoPi = 6.283185307179586;
 
 static LONGLONG nowTicks(void)
@@ -49,9 +55,23 @@ void simFillInputs(SimAsio* self, long index)
     }
 }
 
+/* Counts the threads inside the host's callbacks at once. */
+static void enterHost(SimAsio* self)
+{
+    LONG now = InterlockedIncrement(&self->inside);
+    LONG most = self->maxInside;
+    while (now > most) {
+        LONG seen = InterlockedCompareExchange(&self->maxInside, now, most);
+        if (seen == most)
+            break;
+        most = seen;
+    }
+}
+
 void simSwitch(SimAsio* self, long index)
 {
     const long direct = self->config.directProcess ? 1 : 0;
+    enterHost(self);
     if (self->useTimeInfo) {
         SimTime time;
         LARGE_INTEGER now;
@@ -72,6 +92,75 @@ void simSwitch(SimAsio* self, long index)
         InterlockedIncrement(&self->plainSwitches);
         self->callbacks.bufferSwitch(index, direct);
     }
+    InterlockedDecrement(&self->inside);
+}
+
+void simTwinSwitch(SimAsio* self)
+{
+    SetEvent(self->twinGo);
+    WaitForSingleObject(self->twinDone, kTwinWaitMs);
+}
+
+static DWORD WINAPI twinMain(void* arg)
+{
+    SimAsio* self = (SimAsio*)arg;
+    for (;;) {
+        WaitForSingleObject(self->twinGo, INFINITE);
+        if (self->twinStop)
+            break;
+        InterlockedIncrement(&self->twinSwitches);
+        simSwitch(self, self->currentIndex);
+        SetEvent(self->twinDone);
+    }
+    return 0;
+}
+
+static void startTwin(SimAsio* self)
+{
+    if (self->config.switchThreads < 2 || !self->config.directProcess)
+        return;
+    self->twinStop = 0;
+    self->twinGo = CreateEventA(NULL, FALSE, FALSE, NULL);
+    self->twinDone = CreateEventA(NULL, FALSE, FALSE, NULL);
+    if (self->twinGo && self->twinDone)
+        self->twinThread = CreateThread(NULL, 0, twinMain, self, 0, NULL);
+}
+
+static void endTwin(SimAsio* self)
+{
+    HANDLE thread = self->twinThread;
+    self->twinThread = NULL;
+    if (thread) {
+        self->twinStop = 1;
+        SetEvent(self->twinGo);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    if (self->twinGo)
+        CloseHandle(self->twinGo);
+    if (self->twinDone)
+        CloseHandle(self->twinDone);
+    self->twinGo = self->twinDone = NULL;
+}
+
+/* Whether the configured message is due after block `block` (counted from 1) of a run. */
+static int messageDue(const SimConfig* c, long block)
+{
+    const long first = c->messageAfterBlocks ? c->messageAfterBlocks : c->messageEveryBlocks;
+    if (!first || block < first)
+        return 0;
+    return block == first
+           || (c->messageEveryBlocks && (block - first) % c->messageEveryBlocks == 0);
+}
+
+static void sendMessage(SimAsio* self)
+{
+    const long selector = self->config.messageSelector;
+    const long value = selector == SIM_kAsioBufferSizeChange ? self->frames : 0;
+    InterlockedIncrement(&self->messages);
+    if (selector == SIM_kAsioResetRequest)
+        InterlockedIncrement(&self->resets);
+    self->lastMessageAnswer = self->callbacks.asioMessage(selector, value, NULL, NULL);
 }
 
 /* Waits for outputReady or a stop request, at most `ms` milliseconds. */
@@ -172,6 +261,7 @@ static int runBlock(SimAsio* self, HANDLE timer, long index, long blockInRun, LO
     simFillInputs(self, index);
     self->answered = 0;
     self->switchTicks = nowTicks();
+    self->currentIndex = index;
     self->inRun = 1;
     if (self->config.clockMode != SIM_CLOCK_FAST)
         noteSwitchTime(self, *due);
@@ -200,11 +290,8 @@ static int runBlock(SimAsio* self, HANDLE timer, long index, long blockInRun, LO
     } else if (!self->stopRequested) {
         InterlockedIncrement(&self->missed);
     }
-    if (self->config.resetAfterBlocks && blockInRun == self->config.resetAfterBlocks
-        && self->callbacks.asioMessage) {
-        InterlockedIncrement(&self->resets);
-        self->callbacks.asioMessage(SIM_kAsioResetRequest, 0, NULL, NULL);
-    }
+    if (messageDue(&self->config, blockInRun) && self->callbacks.asioMessage)
+        sendMessage(self);
     return 1;
 }
 
@@ -256,7 +343,9 @@ static DWORD WINAPI clockMain(void* arg)
         timeBeginPeriod(kTimerResolutionMs);
         timer = CreateWaitableTimerA(NULL, FALSE, NULL);
     }
+    startTwin(self);
     runClock(self, timer);
+    endTwin(self);
     if (realTime) {
         if (timer)
             CloseHandle(timer);

@@ -10,7 +10,10 @@
  *   SampleRate                      current rate in Hz (default 44100; 0 is allowed)
  *   SampleRates                     rates canSampleRate accepts (default 44100,48000,88200,96000)
  *   FailInit + InitError            init answers false, getErrorMessage gives the text
- *   FailCreateBuffers, FailGetSampleRate
+ *   FailCreateBuffers, FailGetSampleRate, FailGetChannels, FailGetBufferSize
+ *                                   that call answers an error
+ *   FailSetSampleRate               canSampleRate still accepts the rate, but setSampleRate
+ *                                   1: answers an error; 2: answers success; the rate stays
  *   RefuseCreate                    HRESULT the class factory answers (1 means E_FAIL)
  *   TimeInfo                        ask the host for bufferSwitchTimeInfo (default 1)
  *   DirectProcess                   flag passed with each switch (default 1)
@@ -20,13 +23,23 @@
  *   BlockLimit                      blocks per start, 0 for no limit
  *   AnswerTimeoutMs                 fast mode: how long to wait for outputReady (default 2000)
  *   SwitchesInStart                 switches made from inside start(), before it returns
- *   ResetAfterBlocks                send kAsioResetRequest after that many blocks
+ *   MessageSelector                 asioMessage selector sent during a run (default 3, the
+ *                                   reset request; 4 buffer size change, with the size as
+ *                                   value; 5 resync request)
+ *   MessageAfterBlocks              send it after that many blocks of a run
+ *   MessageEveryBlocks              and again every that many blocks (alone: from the first)
+ *   ResetAfterBlocks                older name of MessageAfterBlocks
+ *   SwitchThreads                   2: a second thread makes each switch of a direct-process
+ *                                   run once more, while the clock thread's switch is still
+ *                                   inside the host (from its outputReady), and returns
+ *                                   before that switch goes on
  *   Rogue                           1: keep switching after stop until disposeBuffers;
  *                                   2: until the object is released
  *   Signal, SignalFrequency, SignalAmplitude   input signal: 0 silence, 1 sine (440 Hz, 0.5);
  *                                   channel c runs at (c + 1) times the frequency
  *   WavFile, WavFormat              record every output channel; 0 float, 1 the channel's format
- *   StatsFile                       counters written when the clock ends and at dispose */
+ *   StatsFile                       counters written when the clock ends, at dispose and at
+ *                                   the final release */
 #include "SimAsio.h"
 
 #include <limits.h>
@@ -61,6 +74,8 @@ void simConfigDefaults(SimConfig* c)
     c->clockMode = SIM_CLOCK_FAST;
     c->answerTimeoutMs = kDefaultTimeoutMs;
     c->signal = SIM_SIGNAL_SILENCE;
+    c->messageSelector = SIM_kAsioResetRequest;
+    c->switchThreads = 1;
     c->signalFrequency = 440.0;
     c->signalAmplitude = 0.5;
 }
@@ -162,6 +177,9 @@ void simConfigRead(SimConfig* c, HKEY key)
     readText(key, "InitError", c->initError, sizeof c->initError);
     readFlag(key, "FailCreateBuffers", &c->failCreateBuffers);
     readFlag(key, "FailGetSampleRate", &c->failGetSampleRate);
+    readFlag(key, "FailGetChannels", &c->failGetChannels);
+    readFlag(key, "FailGetBufferSize", &c->failGetBufferSize);
+    readFlag(key, "FailSetSampleRate", &c->failSetSampleRate);
     v = 0;
     readLong(key, "RefuseCreate", &v, LONG_MIN, LONG_MAX);
     c->refuseCreate = v == 1 ? (long)E_FAIL : v;
@@ -171,7 +189,11 @@ void simConfigRead(SimConfig* c, HKEY key)
     readLong(key, "BlockLimit", &c->blockLimit, 0, LONG_MAX);
     readLong(key, "AnswerTimeoutMs", &c->answerTimeoutMs, 0, 600000);
     readLong(key, "SwitchesInStart", &c->switchesInStart, 0, 1000);
-    readLong(key, "ResetAfterBlocks", &c->resetAfterBlocks, 0, LONG_MAX);
+    readLong(key, "ResetAfterBlocks", &c->messageAfterBlocks, 0, LONG_MAX);
+    readLong(key, "MessageAfterBlocks", &c->messageAfterBlocks, 0, LONG_MAX);
+    readLong(key, "MessageEveryBlocks", &c->messageEveryBlocks, 0, LONG_MAX);
+    readLong(key, "MessageSelector", &c->messageSelector, LONG_MIN, LONG_MAX);
+    readLong(key, "SwitchThreads", &c->switchThreads, 1, 2);
     readFlag(key, "Rogue", &c->rogue);
     readFlag(key, "Signal", &c->signal);
     readNumber(key, "SignalFrequency", &c->signalFrequency);

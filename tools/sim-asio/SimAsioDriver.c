@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-enum { kDriverVersion = 1, kBufferTimeoutMs = 20 };
+enum { kDriverVersion = 1, kBufferTimeoutMs = 20, kMaxDriverKeys = 4096 };
 
 static const char kNoError[] = "No error";
 
@@ -67,8 +67,8 @@ static ULONG STDMETHODCALLTYPE release(SimAsio* self)
     if (left != 0)
         return (ULONG)left;
     endClock(self);
-    if (self->channels)
-        simWriteStats(self);
+    self->released = 1;
+    simWriteStats(self);
     freeBuffers(self);
     CloseHandle(self->wake);
     free(self);
@@ -137,6 +137,8 @@ static ASIOError SIM_THISCALL getChannels(SimAsio* self, long* inputs, long* out
 {
     if (!self->initialised)
         return SIM_ASE_NotPresent;
+    if (self->config.failGetChannels)
+        return SIM_ASE_HWMalfunction;
     if (inputs)
         *inputs = self->config.inputs;
     if (outputs)
@@ -160,6 +162,8 @@ static ASIOError SIM_THISCALL getBufferSize(SimAsio* self, long* minSize, long* 
 {
     if (!self->initialised)
         return SIM_ASE_NotPresent;
+    if (self->config.failGetBufferSize)
+        return SIM_ASE_HWMalfunction;
     if (minSize) *minSize = self->config.minSize;
     if (maxSize) *maxSize = self->config.maxSize;
     if (preferred) *preferred = self->config.preferredSize;
@@ -191,6 +195,10 @@ static ASIOError SIM_THISCALL setSampleRate(SimAsio* self, double rate)
     InterlockedIncrement(&self->setSampleRateCalls);
     if (canSampleRate(self, rate) != SIM_ASE_OK)
         return SIM_ASE_NoClock;
+    if (self->config.failSetSampleRate == SIM_SET_RATE_FAILS)
+        return SIM_ASE_HWMalfunction;
+    if (self->config.failSetSampleRate == SIM_SET_RATE_IGNORED)
+        return SIM_ASE_OK;
     self->sampleRate = rate;
     return SIM_ASE_OK;
 }
@@ -306,6 +314,7 @@ static ASIOError SIM_THISCALL createBuffers(SimAsio* self, SimBufferInfo* infos,
                                             long frames, SimCallbacks* callbacks)
 {
     long k, outputs = 0;
+    InterlockedIncrement(&self->createBuffersCalls);
     if (!self->initialised)
         return SIM_ASE_NotPresent;
     if (self->channels)
@@ -321,6 +330,7 @@ static ASIOError SIM_THISCALL createBuffers(SimAsio* self, SimBufferInfo* infos,
         freeBuffers(self);
         return SIM_ASE_InvalidParameter;
     }
+    self->createdChannels = count;
     for (k = 0; k < count; ++k) {
         infos[k].buffers[0] = self->channels[k].buffers[0];
         infos[k].buffers[1] = self->channels[k].buffers[1];
@@ -339,6 +349,9 @@ static ASIOError SIM_THISCALL createBuffers(SimAsio* self, SimBufferInfo* infos,
 
 static ASIOError SIM_THISCALL disposeBuffers(SimAsio* self)
 {
+    InterlockedIncrement(&self->disposeBuffersCalls);
+    if (self->started)
+        InterlockedIncrement(&self->disposeWhileStarted);
     if (!self->channels)
         return SIM_ASE_InvalidMode;
     if (onClockThread(self))
@@ -372,6 +385,8 @@ static ASIOError SIM_THISCALL outputReady(SimAsio* self)
     InterlockedIncrement(&self->outputReadyCalls);
     if (!self->inRun || self->answered)
         return SIM_ASE_OK;
+    if (self->twinThread && onClockThread(self))
+        simTwinSwitch(self);
     QueryPerformanceCounter(&now);
     if (self->config.clockMode != SIM_CLOCK_FAST
         && now.QuadPart - self->switchTicks > self->periodTicks)
@@ -403,8 +418,8 @@ static int readKeyConfig(HKEY root, const char* path, const char* name, SimAsio*
 static int findNamedDriverKey(REFCLSID clsid, SimAsio* self)
 {
     WCHAR wide[64];
-    char text[64], path[512], classKey[128];
-    const char* name;
+    char text[64], path[1024], classKey[128];
+    char* name;
     DWORD bytes = sizeof path - 1, type;
     HKEY key;
     int ok;
@@ -421,24 +436,37 @@ static int findNamedDriverKey(REFCLSID clsid, SimAsio* self)
         return 0;
     path[bytes] = '\0';
     name = strrchr(path, '\\');
-    return readKeyConfig(HKEY_LOCAL_MACHINE, path, name ? name + 1 : path, self);
+    if (!name)
+        return readKeyConfig(HKEY_LOCAL_MACHINE, path, path, self);
+    /* Parent first, then the name alone: a path may be longer than the A functions take. */
+    *name = '\0';
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    ok = readKeyConfig(key, name + 1, name + 1, self);
+    RegCloseKey(key);
+    return ok;
 }
 
 /* Otherwise: the key under Software\ASIO whose "CLSID" value names the class. */
 static int findDriverKey(REFCLSID clsid, SimAsio* self)
 {
     HKEY asio, key;
-    char name[128], text[128];
+    char name[SIM_KEY_NAME], text[128];
     WCHAR wide[128];
     CLSID parsed;
-    DWORD i, bytes, type;
+    DWORD i, bytes, type, length;
+    LONG status = ERROR_SUCCESS;
     int found = 0;
     if (findNamedDriverKey(clsid, self))
         return 1;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\ASIO", 0, KEY_READ, &asio) != ERROR_SUCCESS)
         return 0;
-    for (i = 0; !found && RegEnumKeyA(asio, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
-        if (RegOpenKeyExA(asio, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    /* A key that cannot be read is passed over; only the end of the list ends the search. */
+    for (i = 0; !found && status != ERROR_NO_MORE_ITEMS && i < kMaxDriverKeys; ++i) {
+        length = sizeof name;
+        status = RegEnumKeyExA(asio, i, name, &length, NULL, NULL, NULL, NULL);
+        if (status != ERROR_SUCCESS
+            || RegOpenKeyExA(asio, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
             continue;
         bytes = sizeof text - 1;
         if (RegQueryValueExA(key, "CLSID", NULL, &type, (BYTE*)text, &bytes) == ERROR_SUCCESS

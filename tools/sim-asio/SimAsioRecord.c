@@ -124,6 +124,12 @@ void simWriteStats(SimAsio* self)
     fprintf(f, "samplePositionCalls=%ld\ntimeInfoSwitches=%ld\nplainSwitches=%ld\n",
             self->samplePositionCalls, self->timeInfoSwitches, self->plainSwitches);
     fprintf(f, "setSampleRateCalls=%ld\n", self->setSampleRateCalls);
+    fprintf(f, "createBuffersCalls=%ld\ndisposeBuffersCalls=%ld\ndisposeWhileStarted=%ld\n"
+               "released=%ld\n",
+            self->createBuffersCalls, self->disposeBuffersCalls, self->disposeWhileStarted,
+            self->released);
+    fprintf(f, "messages=%ld\nlastMessageAnswer=%ld\ntwinSwitches=%ld\nmaxInside=%ld\n",
+            self->messages, self->lastMessageAnswer, self->twinSwitches, self->maxInside);
     if (self->timedSwitches > 0 && self->frequency > 0)
         fprintf(f, "switchLateMeanUs=%.0f\nswitchLateMaxUs=%.0f\n",
                 (double)self->switchLateTicksTotal * 1e6 / (double)self->frequency
@@ -131,7 +137,7 @@ void simWriteStats(SimAsio* self)
                 (double)self->switchLateTicksMax * 1e6 / (double)self->frequency);
     fprintf(f, "clockThread=%lu\nsampleRate=%.3f\nframes=%ld\nchannels=%ld\n",
             (unsigned long)self->clockThreadId, self->sampleRate, self->frames,
-            self->channelCount);
+            self->createdChannels);
     fclose(f);
     /* A reader that has the file open at this moment blocks the move; try again shortly. */
     for (attempt = 0; attempt < kMoveAttempts; ++attempt) {

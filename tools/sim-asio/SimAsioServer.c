@@ -121,10 +121,30 @@ HRESULT WINAPI DllCanUnloadNow(void)
 
 /* ---- registration ---- */
 
+/* Creates root\path in two steps, its parent and then its last name: Wine's A functions
+ * take at most MAX_PATH characters of path in one call, while a key name alone may have 255. */
+static LONG createKey(HKEY root, const char* path, HKEY* out)
+{
+    char parent[SIM_KEY_NAME + 320];
+    const char* last = strrchr(path, '\\');
+    HKEY parentKey;
+    LONG r;
+    if (!last || (size_t)(last - path) >= sizeof parent)
+        return RegCreateKeyExA(root, path, 0, NULL, 0, KEY_WRITE, NULL, out, NULL);
+    memcpy(parent, path, (size_t)(last - path));
+    parent[last - path] = '\0';
+    r = RegCreateKeyExA(root, parent, 0, NULL, 0, KEY_WRITE, NULL, &parentKey, NULL);
+    if (r != ERROR_SUCCESS)
+        return r;
+    r = RegCreateKeyExA(parentKey, last + 1, 0, NULL, 0, KEY_WRITE, NULL, out, NULL);
+    RegCloseKey(parentKey);
+    return r;
+}
+
 static int setText(HKEY root, const char* path, const char* name, const char* value)
 {
     HKEY key;
-    LONG r = RegCreateKeyExA(root, path, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL);
+    LONG r = createKey(root, path, &key);
     if (r != ERROR_SUCCESS)
         return 0;
     r = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)value, (DWORD)strlen(value) + 1);
@@ -148,9 +168,9 @@ static int validClsid(const char* text)
 HRESULT WINAPI SimAsioRegisterAt(const char* root, const char* name, const char* clsid,
                                  const char* description)
 {
-    char path[MAX_PATH], key[128 + 16], driverKey[512];
+    char path[MAX_PATH], key[128 + 16], driverKey[SIM_KEY_NAME + 320];
     DWORD length;
-    if (!root || !name || !name[0] || strlen(name) >= 128 || strlen(root) > 300
+    if (!root || !name || !name[0] || strlen(name) >= SIM_KEY_NAME || strlen(root) > 300
         || !validClsid(clsid))
         return E_INVALIDARG;
     length = GetModuleFileNameA(simModule, path, sizeof path);
@@ -184,7 +204,7 @@ static void deleteTree(HKEY root, const char* parent, const char* child)
 
 HRESULT WINAPI SimAsioUnregisterAt(const char* root, const char* name, const char* clsid)
 {
-    if (!root || !name || !name[0] || strlen(name) >= 128 || !validClsid(clsid))
+    if (!root || !name || !name[0] || strlen(name) >= SIM_KEY_NAME || !validClsid(clsid))
         return E_INVALIDARG;
     deleteTree(HKEY_LOCAL_MACHINE, root, name);
     deleteTree(HKEY_CLASSES_ROOT, "CLSID", clsid);
@@ -216,8 +236,7 @@ static const char* defaultClsid(void)
 static void setNumber(const char* path, const char* name, DWORD value)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL)
-        != ERROR_SUCCESS)
+    if (createKey(HKEY_LOCAL_MACHINE, path, &key) != ERROR_SUCCESS)
         return;
     RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
     RegCloseKey(key);
