@@ -82,6 +82,8 @@ enum VstEffectOpcode : std::int32_t {
     effOpen = 0,
     effClose = 1,
     effSetProgram = 2,
+    effGetProgram = 3,
+    effSetProgramName = 4,
     effGetProgramName = 5,
     effSetSampleRate = 10,
     effSetBlockSize = 11,
@@ -90,6 +92,8 @@ enum VstEffectOpcode : std::int32_t {
     effEditOpen = 14,
     effEditClose = 15,
     effEditIdle = 19,
+    effGetChunk = 23,
+    effSetChunk = 24,
     effProcessEvents = 25,
     effGetProgramNameIndexed = 29,
 };

@@ -5,6 +5,7 @@
 #include "plugin/OutputStage.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <thread>
 #include <type_traits>
@@ -231,6 +232,61 @@ VstIntPtr CVstPlugin::SetProgram(std::int32_t program)
     return Dispatch(effSetProgram, 0, program);
 }
 
+VstIntPtr CVstPlugin::GetProgram()
+{
+    return Dispatch(effGetProgram);
+}
+
+VstIntPtr CVstPlugin::SetProgramName(const char* name)
+{
+    char copy[kVstProgramNameBytes] = {};
+    std::strncpy(copy, name != nullptr ? name : "", sizeof copy - 1);
+    return Dispatch(effSetProgramName, 0, 0, copy);
+}
+
+std::int32_t CVstPlugin::GetChunk(void** data, bool program)
+{
+    void* chunk = nullptr;
+    const VstIntPtr size = Dispatch(effGetChunk, program ? 1 : 0, 0, &chunk);
+    const bool usable = chunk != nullptr && size > 0 && size <= INT32_MAX;
+    *data = usable ? chunk : nullptr;
+    return usable ? static_cast<std::int32_t>(size) : 0;
+}
+
+VstIntPtr CVstPlugin::SetChunk(const void* data, std::int32_t size, bool program)
+{
+    return Dispatch(effSetChunk, program ? 1 : 0, size, const_cast<void*>(data));
+}
+
+float CVstPlugin::GetParameter(std::int32_t index)
+{
+    AEffect* effect = m_effect;
+    if (effect == nullptr || index < 0 || index >= m_numParams || effect->getParameter == nullptr)
+        return 0.0f;
+    return effect->getParameter(effect, index);
+}
+
+void CVstPlugin::SetParameter(std::int32_t index, float value)
+{
+    AEffect* effect = m_effect;
+    if (effect != nullptr && index >= 0 && index < m_numParams && effect->setParameter != nullptr)
+        effect->setParameter(effect, index, value);
+}
+
+// Counted in before the renders are watched, as Unload does: a render that started before
+// sees the pause or is waited for.
+CVstPlugin::RenderPause::RenderPause(CVstPlugin& plugin) : m_plugin(plugin)
+{
+    m_plugin.m_pauses.fetch_add(1);
+    while (m_plugin.m_renders.load() != 0)
+        std::this_thread::yield();
+}
+
+CVstPlugin::RenderPause::~RenderPause()
+{
+    m_plugin.m_pauses.fetch_sub(1);
+}
+
 namespace {
 
 // The name the plug-in wrote into `scratch`, cut to fit and always terminated.
@@ -353,6 +409,13 @@ std::int32_t CVstPlugin::Render(float** inputs, float** outputs, std::int32_t fr
         inputChannels = 0;
     if (outputs == nullptr)
         outputChannels = 0;
+    if (m_pauses.load() != 0) {  // the state is being loaded: silence meanwhile
+        for (std::int32_t c = 0; c < std::min(outputChannels, kStreamOutputs); ++c) {
+            if (outputs[c] != nullptr)
+                std::memset(outputs[c], 0, static_cast<std::size_t>(frames) * sizeof(float));
+        }
+        return 0;
+    }
     // The plug-in's buffers hold kBufferFrames: a longer block is rendered piece by piece.
     for (std::int32_t offset = 0; offset < frames; offset += kBufferFrames) {
         const std::int32_t piece = std::min(kBufferFrames, frames - offset);

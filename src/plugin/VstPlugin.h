@@ -59,6 +59,32 @@ public:
     // Stores the tempo reported to the plug-in through the time information. Answers 0.
     std::int32_t SetTempo(float beatsPerMinute);
 
+    // The instrument's state (user-interface thread, inside a RenderPause when audio runs).
+    VstIntPtr GetProgram();
+    VstIntPtr SetProgramName(const char* name);
+    // The plug-in's chunk of its bank (`program` false) or of its current program: `data`
+    // points into the plug-in's memory until its next call. Answers the size; 0 (and `data`
+    // null) without a chunk.
+    std::int32_t GetChunk(void** data, bool program);
+    VstIntPtr SetChunk(const void* data, std::int32_t size, bool program);
+    // Parameters outside [0, NumParams) read 0 and are not set.
+    float GetParameter(std::int32_t index);
+    void SetParameter(std::int32_t index, float value);
+
+    // While a pause lives, blocks render silence without entering the plug-in; making one
+    // waits, on its own thread, until a render already inside has left. The audio thread
+    // never waits for it.
+    class RenderPause {
+    public:
+        explicit RenderPause(CVstPlugin& plugin);
+        ~RenderPause();
+        RenderPause(const RenderPause&) = delete;
+        RenderPause& operator=(const RenderPause&) = delete;
+
+    private:
+        CVstPlugin& m_plugin;
+    };
+
     // Event list (MIDI input thread). Dropped while nothing is loaded or the list is full.
     // AddMidiEvent answers the number of events queued for the next block.
     std::uint32_t AddMidiEvent(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
@@ -159,6 +185,7 @@ private:
     std::vector<float> m_bufferStore;   // every plug-in buffer, kBufferFrames floats each
     float* m_silence = nullptr;         // read by the declared inputs beyond the stream's
     std::atomic<std::int32_t> m_renders{0};
+    std::atomic<std::int32_t> m_pauses{0};
     bool m_editorOpen = false;
     bool m_mainsOn = false;
 };

@@ -4,6 +4,8 @@
  * layout mistake in one shows up against the other).
  *
  * Behaviour is fixed per build variant by the PROBE_* definitions below (ProbeVariants.cmake).
+ * Parameter values and program names the host sets are kept per program (the first 128;
+ * later programs share their slots); the chunk variant hands the values out as its chunk.
  *
  * Recording. When the environment variable ZUMBREL_PROBE_LOG names a file, every call is
  * appended to it as one line of "key=value" words, starting with the call's name and the id
@@ -87,7 +89,12 @@
 #define PROBE_EDITOR 1
 #endif
 
+#ifndef PROBE_CHUNKS /* 1: programs in chunks (effGetChunk, effSetChunk) */
+#define PROBE_CHUNKS 0
+#endif
+
 #define PROBE_PARAMS 3
+#define PROBE_STORED_PROGRAMS 128 /* programs with values and names of their own */
 #define PROBE_UNIQUE_ID 0x5A50726F /* 'ZPro' */
 #define PROBE_VERSION 1234
 #define PROBE_EDITOR_WIDTH 400
@@ -160,15 +167,16 @@ typedef struct {
 } probe_rect;
 
 enum {
-    OP_OPEN = 0, OP_CLOSE = 1, OP_SET_PROGRAM = 2, OP_GET_PROGRAM_NAME = 5, OP_EDIT_GET_RECT = 13,
-    OP_EDIT_OPEN = 14, OP_EDIT_CLOSE = 15, OP_EDIT_IDLE = 19, OP_PROCESS_EVENTS = 25,
+    OP_OPEN = 0, OP_CLOSE = 1, OP_SET_PROGRAM = 2, OP_GET_PROGRAM = 3, OP_SET_PROGRAM_NAME = 4,
+    OP_GET_PROGRAM_NAME = 5, OP_EDIT_GET_RECT = 13, OP_EDIT_OPEN = 14, OP_EDIT_CLOSE = 15,
+    OP_EDIT_IDLE = 19, OP_GET_CHUNK = 23, OP_SET_CHUNK = 24, OP_PROCESS_EVENTS = 25,
     OP_GET_PROGRAM_NAME_INDEXED = 29
 };
 enum { HOST_VERSION = 1, HOST_GET_TIME = 7 };
 enum { EVENT_MIDI = 1, EVENT_SYSEX = 6 };
 enum {
     FLAG_EDITOR = 1 << 0, FLAG_CLIP = 1 << 1, FLAG_MONO = 1 << 3, FLAG_REPLACING = 1 << 4,
-    FLAG_SYNTH = 1 << 8
+    FLAG_CHUNKS = 1 << 5, FLAG_SYNTH = 1 << 8
 };
 
 /* ---- State (one instance per loaded library) --------------------------------------------- */
@@ -186,6 +194,10 @@ static int held_count;
 static probe_pending pending[PROBE_MAX_PENDING];
 static int pending_count;
 static const probe_rect editor_rect = {0, 0, PROBE_EDITOR_HEIGHT, PROBE_EDITOR_WIDTH};
+/* Program state: parameter values and names the host set; a chunk holds the values. */
+static float values[PROBE_STORED_PROGRAMS][PROBE_PARAMS];
+static char names[PROBE_STORED_PROGRAMS][25];
+static float chunk[PROBE_STORED_PROGRAMS * PROBE_PARAMS];
 static int forced_output;  /* 1: every output sample is forced_value */
 static float forced_value;
 static int idle_ms;
@@ -389,10 +401,17 @@ static void PROBE_CDECL probe_process_replacing(probe_effect* e, float** inputs,
 }
 
 /* ---- Dispatcher -------------------------------------------------------------------------- */
+static int32_t slot(int32_t program)
+{
+    return program >= 0 ? program % PROBE_STORED_PROGRAMS : 0;
+}
+
 static void write_program_name(char* name, int32_t program)
 {
     static const char* const named[] = {"Piano", "Electric Piano", "Strings", "Organ"};
-    if (PROBE_NAMED_PROGRAMS && program >= 0 && program < (int32_t)(sizeof named / sizeof *named))
+    if (names[slot(program)][0] != '\0')
+        strcpy(name, names[slot(program)]);
+    else if (PROBE_NAMED_PROGRAMS && program >= 0 && program < (int32_t)(sizeof named / sizeof *named))
         strcpy(name, named[program]);
     else
         sprintf(name, "Program %d", (int)program);
@@ -429,6 +448,26 @@ static intptr_t PROBE_CDECL probe_dispatch(probe_effect* e, int32_t op, int32_t 
     switch (op) {
     case OP_SET_PROGRAM:
         current_program = (int32_t)value;
+        return 0;
+    case OP_GET_PROGRAM:
+        return current_program;
+    case OP_SET_PROGRAM_NAME:
+        snprintf(names[slot(current_program)], sizeof names[0], "%s", (const char*)ptr);
+        return 0;
+    case OP_GET_CHUNK: /* the bank: every stored program's values; a program: its own */
+        if (!PROBE_CHUNKS)
+            return 0;
+        if (index == 0)
+            memcpy(chunk, values, sizeof values);
+        else
+            memcpy(chunk, values[slot(current_program)], sizeof values[0]);
+        *(void**)ptr = chunk;
+        return index == 0 ? (intptr_t)sizeof values : (intptr_t)sizeof values[0];
+    case OP_SET_CHUNK:
+        if (PROBE_CHUNKS && index == 0 && value == (intptr_t)sizeof values)
+            memcpy(values, ptr, sizeof values);
+        else if (PROBE_CHUNKS && index == 1 && value == (intptr_t)sizeof values[0])
+            memcpy(values[slot(current_program)], ptr, sizeof values[0]);
         return 0;
     case OP_GET_PROGRAM_NAME:
         write_program_name((char*)ptr, current_program);
@@ -471,13 +510,15 @@ static intptr_t PROBE_CDECL probe_dispatch(probe_effect* e, int32_t op, int32_t 
 
 static void PROBE_CDECL probe_set_parameter(probe_effect* e, int32_t index, float value)
 {
-    (void)e, (void)index, (void)value;
+    (void)e;
+    if (index >= 0 && index < PROBE_PARAMS)
+        values[slot(current_program)][index] = value;
 }
 
 static float PROBE_CDECL probe_get_parameter(probe_effect* e, int32_t index)
 {
-    (void)e, (void)index;
-    return 0.0f;
+    (void)e;
+    return index >= 0 && index < PROBE_PARAMS ? values[slot(current_program)][index] : 0.0f;
 }
 
 /* ---- Entry ------------------------------------------------------------------------------- */
@@ -486,6 +527,8 @@ static probe_effect* create(probe_host_fn host_callback)
     intptr_t version, time;
     memset(&effect, 0, sizeof effect);
     memset(held, 0, sizeof held);
+    memset(values, 0, sizeof values);
+    memset(names, 0, sizeof names);
     held_count = pending_count = 0;
     current_program = 0;
     host = host_callback;
@@ -507,6 +550,7 @@ static probe_effect* create(probe_host_fn host_callback)
     effect.inputs = PROBE_INPUTS;
     effect.outputs = PROBE_OUTPUTS;
     effect.flags = FLAG_CLIP | FLAG_MONO | (PROBE_EDITOR ? FLAG_EDITOR : 0)
+                   | (PROBE_CHUNKS ? FLAG_CHUNKS : 0)
                    | (PROBE_REPLACING ? FLAG_REPLACING : 0) | (PROBE_SYNTH ? FLAG_SYNTH : 0);
     effect.io_ratio = 1.0f;
     effect.unique_id = PROBE_UNIQUE_ID;

@@ -1,0 +1,30 @@
+#pragma once
+// The instrument's state as program and bank files: what is captured from a loaded plug-in
+// and how a file is applied to it. A plug-in that keeps its programs in chunks (flag bit 5)
+// gives and takes its chunk; any other gives and takes every program's name and parameter
+// values, each program selected in turn and the current one selected again afterwards.
+//
+// User-interface thread. Applying runs under a render pause: the plug-in never renders inside
+// a chunk or program change, and the audio renders silence meanwhile.
+
+#include "plugin/PresetFile.h"
+#include "plugin/VstPlugin.h"
+
+namespace preset {
+
+File CaptureBank(CVstPlugin& plugin);
+File CaptureProgram(CVstPlugin& plugin);
+
+enum class ApplyError {
+    None,
+    OtherInstrument,  // the file's id is not the plug-in's unique id
+    NeedsChunks,      // a chunk file for a plug-in that takes no chunks
+};
+
+const char* Describe(ApplyError error);
+
+// Applies a program to the current program or a bank to all programs, selecting the bank's
+// current program. Nothing is changed when the file does not belong to this plug-in.
+ApplyError Apply(CVstPlugin& plugin, const File& file);
+
+} // namespace preset
