@@ -1,12 +1,69 @@
 #!/usr/bin/env bash
-# Builds the native benchmarks with full optimisation and runs them. Never fails on timings.
+# Builds the native benchmarks with full optimisation and runs them, then compares every sample
+# conversion and the output stage with their reference definitions over all inputs: natively,
+# and built for Windows under Wine (win64, and win32 where this machine runs 32-bit programs).
+# Ends with the benchmarks' goal lines and one line per exhaustive run. Never fails on
+# timings; exits non-zero when an exhaustive check finds a difference or does not run.
+# Build folders: build/bench and build/bench-win32, build/bench-win64, or ZUMBREL_BENCH_DIR
+# and ZUMBREL_BENCH_WIN_DIR (a prefix, completed by win32 and win64).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
-cmake --preset bench >/dev/null
-cmake --build --preset bench -j"$(nproc)" >/dev/null
-for b in build/bench/bench/*/*_bench; do
+source scripts/session.sh  # session_runs_win32 only: console programs need no display
+
+native_dir=${ZUMBREL_BENCH_DIR:-build/bench}
+win_prefix=${ZUMBREL_BENCH_WIN_DIR:-build/bench-}
+options=(-DCMAKE_BUILD_TYPE=Release -DZUMBREL_BENCHMARKS=ON -DZUMBREL_WERROR=ON)
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+
+cmake -S . -B "$native_dir" "${options[@]}" >/dev/null
+cmake --build "$native_dir" -j"$(nproc)" >/dev/null
+for b in "$native_dir"/bench/*/*_bench; do
   echo "== $(basename "$b")"
-  "$b" --benchmark_min_time=0.2 --benchmark_color=false
+  "$b" --benchmark_min_time=0.2 --benchmark_color=false | tee -a "$logs/bench.txt"
 done
+
+# One exhaustive run: prints its lines as they come and keeps a verdict for the summary.
+failed=0
+exhaustive()
+{
+  local where=$1 start=$SECONDS status=0
+  shift
+  echo "== exhaustive check, $where"
+  "$@" | tee "$logs/exhaustive-$where.txt" || status=$?
+  if [ "$status" = 0 ]; then
+    echo "$where: $(grep -c ' equal over ' "$logs/exhaustive-$where.txt") checks equal" \
+         "($((SECONDS - start)) s)" >>"$logs/summary.txt"
+  else
+    echo "$where: FAILED (exit $status)" >>"$logs/summary.txt"
+    failed=1
+  fi
+}
+
+exhaustive native "$native_dir/bench/exhaustive/sample_exhaustive_check"
+
+declare -A toolchain=([win32]=cmake/mingw-i686.cmake [win64]=cmake/mingw-x86_64.cmake)
+for arch in win64 win32; do
+  if [ "$arch" = win32 ] && ! session_runs_win32; then
+    echo "win32: not run: this machine runs no 32-bit programs" >>"$logs/summary.txt"
+    continue
+  fi
+  dir=$win_prefix$arch
+  log=$logs/build-$arch.txt
+  if ! { cmake -S . -B "$dir" --toolchain "${toolchain[$arch]}" "${options[@]}" &&
+         cmake --build "$dir" -j"$(nproc)" --target sample_exhaustive_check; } >"$log" 2>&1; then
+    grep -E 'error|Error' "$log" | head -30
+    echo "$arch: FAILED (the build; log above)" >>"$logs/summary.txt"
+    failed=1
+    continue
+  fi
+  exhaustive "$arch" scripts/wine-run.sh "$arch" "$dir/bench/exhaustive/sample_exhaustive_check.exe"
+done
+
+echo "== goals"
+grep '^goal:' "$logs/bench.txt" || echo "(no goal lines)"
+echo "== exhaustive checks"
+cat "$logs/summary.txt"
+exit "$failed"

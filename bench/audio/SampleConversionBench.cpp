@@ -1,5 +1,6 @@
 // Cost of converting one channel's half-buffer in each direction, beside a plain memcpy of the
-// same bytes. Prints the usual benchmark table, then ns per frame and the ratio to memcpy.
+// same bytes. Prints the usual benchmark table, then ns per sample and the ratio to memcpy for
+// every format, direction and block size, and a line per integer conversion on its goal.
 
 #include "audio/SampleConversion.h"
 
@@ -7,11 +8,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -72,27 +75,42 @@ void BM_Memcpy(benchmark::State& state, ASIOSampleType type)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-// Keeps each run's time per iteration so the summary can set every conversion against the
-// memcpy of its own format and size.
+// What each conversion should cost at most, per sample of one channel.
+constexpr double kGoalNsPerSample = 0.3;
+
+// Every conversion per sample beside the memcpy of its own format and size, then one line per
+// integer conversion on the goal, judged by its slowest block size.
 void printSummary(const TimingReporter& reporter)
 {
-    std::printf("\n%-11s %-10s %6s %12s %12s %9s\n", "format", "direction", "frames", "ns/frame",
-                "memcpy ns/fr", "x memcpy");
+    std::printf("\n%-11s %-10s %6s %12s %12s %9s\n", "format", "direction", "frames", "ns/sample",
+                "memcpy ns/s", "x memcpy");
+    std::vector<std::pair<std::string, double>> slowest;
     for (const char* format : kFormatNames) {
-        for (long frames : {64L, 512L, 2048L}) {
-            const std::string size = "/" + std::to_string(frames);
-            const auto copy = reporter.nsPerIteration.find(std::string("memcpy/") + format + size);
-            if (copy == reporter.nsPerIteration.end())
-                continue;
-            for (const char* direction : {"fromFloat", "toFloat"}) {
-                const auto it = reporter.nsPerIteration.find(std::string(direction) + "/" + format + size);
-                if (it == reporter.nsPerIteration.end())
+        for (const char* direction : {"fromFloat", "toFloat"}) {
+            double worst = -1.0;
+            for (long frames : {64L, 512L, 2048L}) {
+                const std::string size = "/" + std::to_string(frames);
+                const double copy = reporter.ns(std::string("memcpy/") + format + size);
+                const double conversion = reporter.ns(std::string(direction) + "/" + format + size);
+                if (copy < 0.0 || conversion < 0.0)
                     continue;
                 std::printf("%-11s %-10s %6ld %12.3f %12.3f %9.2f\n", format, direction, frames,
-                            it->second / frames, copy->second / frames, it->second / copy->second);
+                            conversion / frames, copy / frames, conversion / copy);
+                worst = std::max(worst, conversion / frames);
+            }
+            const bool isInteger = std::strcmp(format, "Float32LSB") != 0;
+            if (worst >= 0.0 && isInteger) {
+                const bool out = std::strcmp(direction, "fromFloat") == 0;
+                slowest.emplace_back(out ? std::string("float -> ") + format
+                                         : std::string(format) + " -> float",
+                                     worst);
             }
         }
     }
+    std::printf("\n");
+    for (const auto& [name, ns] : slowest)
+        std::printf("goal: %s at most %.2f ns per sample: %.3f, %s\n", name.c_str(),
+                    kGoalNsPerSample, ns, ns <= kGoalNsPerSample ? "met" : "NOT met");
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 // Four little-endian formats are converted: Int16LSB, Int24LSB, Int32LSB and Float32LSB.
 // Every other format whose sample width is known (big-endian, 64-bit float, 32-bit containers
 // with fewer significant bits) is answered with silence; formats of unknown width are left
-// untouched on output. Neither routine allocates; the format is chosen once per call.
+// untouched on output. Neither routine allocates; the format is chosen once per call. The
+// arithmetic is defined sample by sample in audio/SampleConversionReference.h; the stream runs
+// the SSE2 loops of audio/SampleConversionSse2.h, which give the same bytes.
 
 #include "audio/AsioSampleType.h"
 

@@ -1,7 +1,9 @@
 #include "audio/SampleConversion.h"
+#include "audio/SampleConversionReference.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -44,6 +46,36 @@ std::vector<unsigned char> bytes(std::initializer_list<int> list)
 std::vector<unsigned char> slice(const std::vector<unsigned char>& v, size_t from, size_t count)
 {
     return {v.begin() + static_cast<long>(from), v.begin() + static_cast<long>(from + count)};
+}
+
+// Every 65537th float bit pattern (all signs, exponents and mantissa ends), then the values at
+// the conversions' edges: zeros, the full scales and their neighbours on both sides, denormals,
+// infinities and NaNs.
+std::vector<float> sampledFloats()
+{
+    std::vector<float> out;
+    for (std::uint64_t bits = 0; bits < (1ull << 32); bits += 65537) {
+        const auto u = static_cast<std::uint32_t>(bits);
+        float f;
+        std::memcpy(&f, &u, sizeof f);
+        out.push_back(f);
+    }
+    using limits = std::numeric_limits<float>;
+    for (float edge : {1.0f, 0.5f, 2.0f, 0x1p-23f, 0x1p-31f, limits::min(), limits::denorm_min(),
+                       limits::max(), limits::infinity(), limits::quiet_NaN(), 0.0f}) {
+        for (float v : {edge, std::nextafter(edge, 0.0f), std::nextafter(edge, limits::infinity())})
+            out.insert(out.end(), {v, -v});
+    }
+    return out;
+}
+
+// Converts `frames` samples in blocks of `block` frames, the way the stream calls in turns.
+template <typename In, typename Out, typename Convert>
+void inBlocks(const In* in, int inWidth, Out* out, int outWidth, long frames, long block,
+              Convert convert)
+{
+    for (long done = 0; done < frames; done += block)
+        convert(in + done * inWidth, out + done * outWidth, std::min(block, frames - done));
 }
 
 struct OutputCase {
@@ -214,6 +246,51 @@ TEST(SampleConversion, ZeroOrNegativeFrameCountsTouchNothing)
             EXPECT_EQ(out, std::vector<unsigned char>(out.size(), kGuard)) << "type " << type << " frames " << frames;
             const auto in = toFloat(std::vector<unsigned char>(16, 0x11), type, frames);
             EXPECT_EQ(in[0], 123.0f) << "type " << type << " frames " << frames;
+        }
+    }
+}
+
+// The vector loops against the per-sample definitions, in one call and in blocks of lengths
+// that end inside and between their groups, from buffers that are not 16-byte aligned.
+TEST(SampleConversion, LoopsGiveTheReferenceResultInWholeAndSplitBlocks)
+{
+    const std::vector<float> floats = sampledFloats();
+    const auto frames = static_cast<long>(floats.size());
+    std::vector<unsigned char> driverBytes(static_cast<size_t>(frames) * 4 + 1);
+    for (size_t i = 0; i < driverBytes.size(); ++i)
+        driverBytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
+
+    using ToInt = void (*)(unsigned char*, const float*, long);
+    using ToFloat = void (*)(float*, const unsigned char*, long);
+    const struct { ASIOSampleType type; ToInt toInt; ToFloat toFloat; } formats[] = {
+        {ASIOSTInt16LSB, reference::floatToInt16, reference::int16ToFloat},
+        {ASIOSTInt24LSB, reference::floatToInt24, reference::int24ToFloat},
+        {ASIOSTInt32LSB, reference::floatToInt32, reference::int32ToFloat},
+    };
+    for (const auto& f : formats) {
+        const int width = sampleWidth(f.type);
+        std::vector<unsigned char> expectedBytes(static_cast<size_t>(frames) * width);
+        f.toInt(expectedBytes.data(), floats.data(), frames);
+        std::vector<float> expectedFloats(static_cast<size_t>(frames));
+        f.toFloat(expectedFloats.data(), driverBytes.data() + 1, frames);
+        for (long block : {frames, 1L, 2L, 3L, 5L, 7L, 8L, 9L, 12L, 13L, 17L, 31L, 33L}) {
+            std::vector<unsigned char> bytes(expectedBytes.size() + 1);
+            inBlocks(floats.data(), 1, bytes.data() + 1, width, frames, block,
+                     [&](const float* in, unsigned char* out, long n) {
+                         convertFromFloat(in, out, f.type, n);
+                     });
+            ASSERT_EQ(std::memcmp(bytes.data() + 1, expectedBytes.data(), expectedBytes.size()), 0)
+                << "float -> type " << f.type << " in blocks of " << block;
+
+            std::vector<float> back(static_cast<size_t>(frames) + 1);
+            inBlocks(driverBytes.data() + 1, width, back.data() + 1, 1, frames, block,
+                     [&](const unsigned char* in, float* out, long n) {
+                         convertToFloat(out, in, f.type, n);
+                     });
+            ASSERT_EQ(std::memcmp(back.data() + 1, expectedFloats.data(),
+                                  expectedFloats.size() * sizeof(float)),
+                      0)
+                << "type " << f.type << " -> float in blocks of " << block;
         }
     }
 }

@@ -1,8 +1,12 @@
 #include "plugin/OutputStage.h"
 
+#include "plugin/DenormalGuard.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -51,4 +55,49 @@ TEST(OutputStage, TouchesOnlyTheBlock)
     EXPECT_EQ(samples[2], 2.0f);
     ScaleAndLimit(samples.data(), 0);
     EXPECT_EQ(samples[0], 1.0f);
+}
+
+// The vector loop against the per-sample definition: every 65537th bit pattern and the values
+// around the limits, zero and the smallest result the vector arithmetic takes as exact, in one
+// call and in blocks of lengths that end inside and between its groups, with and without
+// denormals flushed (the render flushes them).
+TEST(OutputStage, VectorLoopGivesTheReferenceResult)
+{
+    std::vector<float> input;
+    for (std::uint64_t bits = 0; bits < (1ull << 32); bits += 65537) {
+        const auto u = static_cast<std::uint32_t>(bits);
+        float f;
+        std::memcpy(&f, &u, sizeof f);
+        input.push_back(f);
+    }
+    for (float edge : {1.0f, 1.1111112f, 0x1p-122f, std::numeric_limits<float>::min(),
+                       std::numeric_limits<float>::denorm_min(), kInf, 0.0f}) {
+        for (float v : {edge, std::nextafter(edge, 0.0f), std::nextafter(edge, kInf)})
+            input.insert(input.end(), {v, -v});
+    }
+    const auto frames = static_cast<std::int32_t>(input.size());
+    for (bool flush : {false, true}) {
+        const auto inMode = [flush](auto run) {
+            if (flush) {
+                const CDenormalGuard guard;
+                run();
+            } else {
+                run();
+            }
+        };
+        std::vector<float> expected = input;
+        inMode([&] { ScaleAndLimitReference(expected.data(), frames); });
+        for (std::int32_t block : {frames, 1, 3, 4, 5, 7, 8, 9, 12, 15, 17}) {
+            std::vector<float> samples(input.size() + 1);
+            std::copy(input.begin(), input.end(), samples.begin() + 1);
+            inMode([&] {
+                for (std::int32_t done = 0; done < frames; done += block)
+                    ScaleAndLimit(samples.data() + 1 + done, std::min(block, frames - done));
+            });
+            ASSERT_EQ(std::memcmp(samples.data() + 1, expected.data(),
+                                  expected.size() * sizeof(float)),
+                      0)
+                << "blocks of " << block << (flush ? ", denormals flushed" : "");
+        }
+    }
 }
