@@ -12,7 +12,9 @@ FrameSize FrameSizeForEditor(const ERect& editor)
     return {editor.right + kFrameExtraWidth, editor.bottom + kFrameExtraHeight};
 }
 
-std::string InstrumentLibraryPath(const std::string& directory, const std::string& modulePath)
+namespace {
+// The program's name without folder and extension ("Piano" for "C:\\x\\Piano.exe").
+std::string BaseNameOf(const std::string& modulePath)
 {
     const std::size_t slash = modulePath.find_last_of("\\/:");
     std::string base = slash == std::string::npos ? modulePath : modulePath.substr(slash + 1);
@@ -20,7 +22,34 @@ std::string InstrumentLibraryPath(const std::string& directory, const std::strin
     if (dot != std::string::npos && dot > 0) {
         base.erase(dot);
     }
-    return directory + base + kLibraryExtension;
+    return base;
+}
+} // namespace
+
+std::string InstrumentLibraryPath(const std::string& directory, const std::string& modulePath)
+{
+    return directory + BaseNameOf(modulePath) + kLibraryExtension;
+}
+
+std::string AutosaveBankPath(const std::string& directory, const std::string& modulePath)
+{
+    return directory + BaseNameOf(modulePath) + ".fxb";
+}
+
+bool IsProgramFileName(const std::string& path)
+{
+    constexpr char kProgramExtension[] = ".fxp";
+    constexpr std::size_t length = sizeof kProgramExtension - 1;
+    if (path.size() < length) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = path[path.size() - length + i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kProgramExtension[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 int SampleRateForCode(int code)

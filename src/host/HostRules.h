@@ -27,6 +27,14 @@ FrameSize FrameSizeForEditor(const ERect& editor);
 // `modulePath` (no folder, no extension) + ".dll".
 std::string InstrumentLibraryPath(const std::string& directory, const std::string& modulePath);
 
+// The bank the instrument's last state is kept in: `directory` + the base name of
+// `modulePath` + ".fxb" (Piano.fxb beside the settings for Piano.exe).
+std::string AutosaveBankPath(const std::string& directory, const std::string& modulePath);
+
+// Whether a document name asks for a single program (".fxp", any letter case) rather than a
+// bank.
+bool IsProgramFileName(const std::string& path);
+
 // Sample-rate codes of the settings file.
 constexpr int kRateCode44100 = 0;
 constexpr int kRateCode48000 = 1;

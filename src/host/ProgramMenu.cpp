@@ -36,7 +36,8 @@ void CTarvolinView::BuildProgramMenu()
         const std::string more = host::MoreProgramsText(count - listed);
         AppendMenuA(presets, MF_STRING | MF_GRAYED, host::kMoreProgramsCommand, more.c_str());
     }
-    ShowProgram(0);
+    // A kept or opened state has chosen its program already.
+    ShowProgram(m_currentProgram, !m_stateLoaded);
     if (bar != nullptr) {
         InsertMenuA(bar, kPreviousPosition, MF_BYPOSITION | MF_STRING,
                     host::kPreviousProgramCommand, kPreviousText);
@@ -47,9 +48,11 @@ void CTarvolinView::BuildProgramMenu()
 }
 
 // Selects `program` on the plug-in; the caption follows on the next paint.
-void CTarvolinView::ShowProgram(int program)
+void CTarvolinView::ShowProgram(int program, bool select)
 {
-    m_plugin.SetProgram(program);
+    if (select) {
+        m_plugin.SetProgram(program);
+    }
     char name[kVstProgramNameBytes] = {};
     m_plugin.GetProgramName(name);
     m_windowTitle = host::ProgramTitle(name);

@@ -63,6 +63,9 @@ void CTarvolinView::OnInitialUpdate()
     }
     SizeFrameAroundEditor();
     m_settings.setPath((m_directoryPath + kSettingsFileName).c_str());
+    m_instrumentRunning = true;
+    LoadAutosave();
+    OpenFileNamedAtStart();
     BuildProgramMenu();
     BringUpDevices();
     m_driverNames[0] = "none";
@@ -210,6 +213,8 @@ void CTarvolinView::ShutDown() noexcept
         }
         m_midiInDevice->AttachReceiver(nullptr);
     }
+    SaveAutosave();
+    m_instrumentRunning = false;
     m_plugin.Unload();
 }
 

@@ -5,9 +5,10 @@
 //
 // Start-up runs on the first initial update: load the library named after the executable from
 // the working directory, open the plug-in and its editor, size the frame around the editor,
-// bind the settings file, build the program menu, bring the devices up from the settings and
-// publish the driver names. Shutdown stops the audio stream and the MIDI port before the
-// plug-in is released, so no render call or MIDI delivery ever reaches a released plug-in.
+// bind the settings file, load the kept state and the file named on the command line, build the
+// program menu, bring the devices up from the settings and publish the driver names. Shutdown
+// stops the audio stream and the MIDI port, keeps the state, and only then releases the
+// plug-in, so no render call or MIDI delivery ever reaches a released plug-in.
 //
 // Threads: everything here runs on the user-interface thread except the receiver operations
 // (the MIDI service's callback thread), which only queue events on the plug-in and lend the
@@ -15,11 +16,19 @@
 // a message. The audio stream renders through CVstPlugin::RenderCallback with the plug-in as
 // its owner; the editor gets its idle call from a timer on this thread, never from audio.
 //
+// The instrument's state: the document saves and opens program and bank files through this
+// view (host::IInstrumentState). The last state is kept in a bank named after the executable
+// beside the settings file: saved when the view closes, loaded at start-up after the plug-in
+// is open and before audio starts (section "state", key "autosave", default 1). A bank that
+// exists but cannot be loaded (damaged, or of another instrument) is left as it is, and is
+// not overwritten at the end of that run. Every load ends with all notes off.
+//
 // A driver that asks to be opened afresh (reset request, new buffer size, resync) gets a new
 // bring-up of the same driver and rate on this thread, within CReopenLimit; beyond the limit
 // the audio stays off and the user is told.
 
 #include "audio/AsioStream.h"
+#include "host/InstrumentState.h"
 #include "host/ReopenLimit.h"
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIInReceiver.h"
@@ -31,8 +40,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
-class CTarvolinView : public toolkit::CFormView, public midi::CMIDIInReceiver {
+class CTarvolinView : public toolkit::CFormView,
+                      public midi::CMIDIInReceiver,
+                      public host::IInstrumentState {
 public:
     static constexpr int kSysExBufferBytes = 100;
     static constexpr int kDriverNameEntries = 255;
@@ -61,6 +73,11 @@ public:
     void OnSysExError(char* data, std::uint32_t bytesRecorded, std::uint32_t timestamp) override;
     void OnShortMessageError(std::uint32_t message, std::uint32_t timestamp) override;
 
+    // The instrument's state (user-interface thread).
+    bool InstrumentRunning() const override;
+    std::vector<std::uint8_t> SaveInstrumentState(bool program) override;
+    std::string LoadInstrumentState(const std::vector<std::uint8_t>& bytes) override;
+
 protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -73,6 +90,11 @@ private:
     void BringUpAudio();
     void TellPluginTheStreamRate();
     void BringUpMidi();
+    // The kept state and the file named on the command line (state files).
+    void LoadAutosave();
+    void OpenFileNamedAtStart();
+    void SaveAutosave() noexcept;
+    void RefreshProgramNames();
     // The driver's request (its thread) and the re-open it leads to (this thread).
     static void OnDriverRequest(void* view);
     void ReopenAudio();
@@ -80,8 +102,9 @@ private:
     void PublishDriverList();
     void ReportMissingInstrument();
 
-    // Program menu and navigation.
-    void ShowProgram(int program);
+    // Program menu and navigation. ShowProgram selects the program on the plug-in unless
+    // `select` is false (the plug-in has just chosen it itself), then shows its name.
+    void ShowProgram(int program, bool select = true);
     void OnPreviousProgram(unsigned id);
     void OnNextProgram(unsigned id);
     void OnProgramCommand(unsigned id);
@@ -110,6 +133,12 @@ private:
     std::int32_t m_currentProgram = 0;
     // The start-up ran (successfully or not): a further initial update starts nothing again.
     bool m_startupDone = false;
+    // True once the plug-in is open; cleared when it is released.
+    bool m_instrumentRunning = false;
+    // A state file was applied: its program is current, not the first one.
+    bool m_stateLoaded = false;
+    // The bank the state is kept in; empty when keeping it is off or not allowed this run.
+    std::string m_autosavePath;
     bool m_editorIdleRunning = false;
     bool m_inEditorIdle = false;
     // Set by the driver's thread when it has posted a re-open; cleared when the re-open runs,

@@ -13,6 +13,11 @@ constexpr int kSwapAttempts = 64;
 constexpr double kMillisecondsToSeconds = 0.001;
 // byteSize of a short event: the record after the type and byteSize words.
 constexpr std::int32_t kMidiEventByteSize = 24;
+constexpr std::uint8_t kControlChange = 0xB0;
+constexpr std::uint8_t kAllSoundOff = 120;
+constexpr std::uint8_t kAllNotesOff = 123;
+constexpr std::uint32_t kChannels = 16;
+constexpr std::uint32_t kAllNotesOffEvents = 2 * kChannels;
 
 }  // namespace
 
@@ -141,6 +146,28 @@ void CVstEventList::Clamp(List& list, std::int32_t frames)
     }
 }
 
+// The controllers take the record slots after the list's events (free in a list the consumer
+// owns) and the first places of the block, the events moving up behind them.
+void CVstEventList::PrependAllNotesOff(List& list)
+{
+    const std::uint32_t kept = list.count < kMaxMidiEvents - kAllNotesOffEvents
+                                   ? list.count
+                                   : kMaxMidiEvents - kAllNotesOffEvents;
+    for (std::uint32_t i = kept; i-- > 0;)
+        list.block.events[i + kAllNotesOffEvents] = list.block.events[i];
+    for (std::uint32_t k = 0; k < kAllNotesOffEvents; ++k) {
+        VstMidiEvent& event = list.midi[kept + k];
+        std::memset(&event, 0, sizeof event);
+        event.type = kVstMidiType;
+        event.byteSize = kMidiEventByteSize;
+        event.midiData[0] = static_cast<std::uint8_t>(kControlChange | (k / 2));
+        event.midiData[1] = k % 2 == 0 ? kAllSoundOff : kAllNotesOff;
+        list.block.events[k] = reinterpret_cast<VstEvent*>(&event);
+    }
+    list.count = kept + kAllNotesOffEvents;
+    list.block.numEvents = static_cast<std::int32_t>(list.count);
+}
+
 // Taken as a hand-over takes them, and given to no one: the next hand-over empties that list
 // before it takes the events added since. The producer may go on adding meanwhile.
 void CVstEventList::Discard()
@@ -164,6 +191,9 @@ VstEventsBlock* CVstEventList::HandOver(std::int32_t frames)
     if (!swapped)
         return nullptr;
     List& taken = *m_lists[state & kIndexBit];
+    if (m_allNotesOff.load(std::memory_order_relaxed)
+        && m_allNotesOff.exchange(false, std::memory_order_acquire))
+        PrependAllNotesOff(taken);
     if (taken.count == 0)
         return nullptr;
     Clamp(taken, frames);

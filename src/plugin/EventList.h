@@ -66,6 +66,11 @@ public:
     // block is being handed over (the stream is closed); events may go on arriving.
     void Discard();
 
+    // Any thread: the next hand-over starts with all-sound-off and all-notes-off (controllers
+    // 120 and 123) on all 16 channels, ahead of the events gathered for that block; the newest
+    // of those are dropped when the list has no room left for the 32 controllers.
+    void RequestAllNotesOff() { m_allNotesOff.store(true, std::memory_order_release); }
+
 private:
     struct List;
 
@@ -73,10 +78,12 @@ private:
     void ReleaseFillList();
     static void Empty(List& list);
     static void Clamp(List& list, std::int32_t frames);
+    static void PrependAllNotesOff(List& list);
 
     std::unique_ptr<List> m_lists[2];
     // Bit 0: the index of the list being filled; bit 1: the producer is writing into it.
     std::atomic<std::uint32_t> m_state{0};
+    std::atomic<bool> m_allNotesOff{false};
 };
 
 // Frames between two millisecond time stamps at `rate` Hz, truncated toward zero. The

@@ -69,6 +69,8 @@ File CaptureBank(CVstPlugin& plugin)
     }
     File file = Header(plugin, Form::BankPrograms);
     file.currentProgram = current;
+    // Every program is selected in turn: the audio must not play them meanwhile.
+    const CVstPlugin::RenderPause pause(plugin);
     for (std::int32_t i = 0; i < plugin.NumPrograms(); ++i) {
         plugin.SetProgram(i);
         file.programs.push_back(CurrentProgram(plugin));

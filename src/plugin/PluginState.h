@@ -4,8 +4,9 @@
 // gives and takes its chunk; any other gives and takes every program's name and parameter
 // values, each program selected in turn and the current one selected again afterwards.
 //
-// User-interface thread. Applying runs under a render pause: the plug-in never renders inside
-// a chunk or program change, and the audio renders silence meanwhile.
+// User-interface thread. Applying, and capturing a bank program by program, run under a render
+// pause: the plug-in never renders inside a chunk or program change, and the audio renders
+// silence meanwhile.
 
 #include "plugin/PresetFile.h"
 #include "plugin/VstPlugin.h"

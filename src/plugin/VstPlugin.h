@@ -94,6 +94,9 @@ public:
     // Drops the events not yet handed to the plug-in; only while no block renders (the
     // stream is closed, as when the devices are brought up again).
     void DiscardEvents() { m_events.Discard(); }
+    // Any thread: the next block the plug-in gets starts with all sound and all notes off on
+    // every channel (plugin/EventList.h).
+    void RequestAllNotesOff() { m_events.RequestAllNotesOff(); }
     // Hands the queued events to a synth plug-in for a block of `frames` frames (effProcessEvents),
     // every deltaFrames clamped to that block; true when it did.
     bool SendEvents(std::int32_t frames);

@@ -32,6 +32,8 @@ public:
     CDocument* OpenDocumentFile(const char* path);
 
     UINT ResourceId() const { return m_resourceId; }
+    // The document once the first one was opened; null before.
+    CDocument* Document() const { return m_document.get(); }
     const std::string& DocString() const { return m_docString; }
 
 private:

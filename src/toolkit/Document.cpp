@@ -1,5 +1,6 @@
 #include "toolkit/Document.h"
 
+#include "toolkit/FileBytes.h"
 #include "toolkit/FileDialogs.h"
 #include "toolkit/FrameWnd.h"
 #include "toolkit/TextRules.h"
@@ -12,6 +13,9 @@ namespace {
 constexpr char kUntitled[] = "Untitled";
 constexpr char kOpenFailed[] = "Failed to open document.";
 constexpr char kSaveFailed[] = "Failed to save document.";
+// Beyond any document this program writes; a larger file is refused before it is read.
+constexpr std::size_t kMaxDocumentBytes = 256u << 20;
+constexpr char kTooLarge[] = "the file is too large";
 
 CFrameWnd* MainFrame()
 {
@@ -19,10 +23,10 @@ CFrameWnd* MainFrame()
     return app != nullptr ? app->MainFrame() : nullptr;
 }
 
-void ReportFailure(const char* text)
+void ReportFailure(const char* text, const std::string& reason = std::string())
 {
     if (CWinApp* app = CWinApp::Get()) {
-        app->ShowMessage(text, MB_OK | MB_ICONEXCLAMATION);
+        app->ShowMessage(TextWithReason(text, reason).c_str(), MB_OK | MB_ICONEXCLAMATION);
     }
 }
 } // namespace
@@ -50,29 +54,33 @@ bool CDocument::OnNewDocument()
 
 bool CDocument::OnOpenDocument(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        ReportFailure(kOpenFailed);
+    CArchive archive(false, path);
+    const ReadOutcome read = ReadFileBytes(path, kMaxDocumentBytes, archive.Bytes());
+    if (read != ReadOutcome::Read) {
+        ReportFailure(kOpenFailed, read == ReadOutcome::TooLarge ? kTooLarge : "");
         return false;
     }
-    CArchive archive{file, false};
     Serialize(archive);
-    CloseHandle(file);
+    if (archive.Failed()) {
+        ReportFailure(kOpenFailed, archive.Reason());
+        return false;
+    }
     return true;
 }
 
 bool CDocument::OnSaveDocument(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    CArchive archive(true, path);
+    Serialize(archive);
+    if (archive.Failed()) {
+        ReportFailure(kSaveFailed, archive.Reason());
+        return false;
+    }
+    const std::vector<std::uint8_t>& bytes = archive.Bytes();
+    if (!WriteFileReplacing(path, bytes.data(), bytes.size())) {
         ReportFailure(kSaveFailed);
         return false;
     }
-    CArchive archive{file, true};
-    Serialize(archive);
-    CloseHandle(file);
     return true;
 }
 
@@ -110,12 +118,12 @@ bool CDocument::DoSave(bool askForName)
     if (askForName) {
         CFrameWnd* frame = MainFrame();
         if (!PromptForFileName(frame != nullptr ? frame->GetSafeHwnd() : nullptr,
-                               FileDialog::SaveAs, path)) {
+                               FileDialog::SaveAs, FileFilters(), path)) {
             return false;
         }
     }
+    // A failed save leaves the previous file as it was (see OnSaveDocument).
     if (!OnSaveDocument(path)) {
-        DeleteFileA(path.c_str()); // leave no half-written file behind
         return false;
     }
     if (askForName) {

@@ -1,22 +1,20 @@
 #include "toolkit/FileDialogs.h"
 
+#include "toolkit/TextRules.h"
+
 #include <commdlg.h>
 
 namespace toolkit {
 
-namespace {
-constexpr char kAllFilesFilter[] = "All Files (*.*)\0*.*\0";
-}
-
-bool PromptForFileName(HWND owner, FileDialog kind, std::string& path)
+bool PromptForFileName(HWND owner, FileDialog kind, const char* filters, std::string& path)
 {
     char buffer[MAX_PATH] = {};
     path.copy(buffer, MAX_PATH - 1);
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kAllFilesFilter;
-    ofn.nFilterIndex = 1;
+    ofn.lpstrFilter = filters;
+    ofn.nFilterIndex = static_cast<DWORD>(FilterIndexFor(filters, path));
     ofn.lpstrFile = buffer;
     ofn.nMaxFile = MAX_PATH;
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
@@ -31,7 +29,9 @@ bool PromptForFileName(HWND owner, FileDialog kind, std::string& path)
     if (!chosen) {
         return false;
     }
-    path = buffer;
+    path = kind == FileDialog::SaveAs
+               ? WithFilterExtension(buffer, filters, static_cast<int>(ofn.nFilterIndex))
+               : std::string(buffer);
     return true;
 }
 

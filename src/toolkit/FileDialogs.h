@@ -1,5 +1,5 @@
-// The file-open and save-as dialogs of the document commands. The program registers no file
-// type, so both offer the one filter "All Files (*.*)".
+// The file-open and save-as dialogs of the document commands, offering the document's filters
+// (pairs of description and pattern, see toolkit/TextRules.h).
 #pragma once
 
 #include <windows.h>
@@ -10,8 +10,9 @@ namespace toolkit {
 
 enum class FileDialog { Open, SaveAs };
 
-// Shows the dialog; `path` is the initial name on entry and the chosen path on success.
-// Returns false when the user cancels.
-bool PromptForFileName(HWND owner, FileDialog kind, std::string& path);
+// Shows the dialog; `path` is the initial name on entry and the chosen path on success. The
+// filter matching the initial name's extension is preselected; a name typed without an
+// extension gets the one of the chosen filter. Returns false when the user cancels.
+bool PromptForFileName(HWND owner, FileDialog kind, const char* filters, std::string& path);
 
 } // namespace toolkit

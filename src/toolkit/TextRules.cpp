@@ -1,5 +1,7 @@
 #include "toolkit/TextRules.h"
 
+#include <cctype>
+#include <cstring>
 #include <vector>
 
 namespace toolkit {
@@ -76,6 +78,82 @@ std::string FileArgumentOf(const std::string& commandLine)
         }
     }
     return {};
+}
+
+namespace {
+
+// The filter patterns in order.
+std::vector<std::string> FilterPatterns(const char* filters)
+{
+    std::vector<std::string> patterns;
+    for (const char* p = filters; p != nullptr && *p != '\0';) {
+        p += std::strlen(p) + 1;  // the description
+        patterns.emplace_back(p);
+        p += std::strlen(p) + 1;
+    }
+    return patterns;
+}
+
+// ".ext" of the file name, without the folder; empty when it has none.
+std::string ExtensionOf(const std::string& path)
+{
+    const std::string name = FileTitleOf(path);
+    const std::size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+// ".ext" of a pattern "*.ext"; empty for any other pattern ("*.*", "*.a;*.b").
+std::string ExtensionOfPattern(const std::string& pattern)
+{
+    if (pattern.size() < 3 || pattern.compare(0, 2, "*.") != 0 ||
+        pattern.find_first_of("*?;", 2) != std::string::npos) {
+        return {};
+    }
+    return pattern.substr(1);
+}
+
+bool SameIgnoringCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int FilterIndexFor(const char* filters, const std::string& path)
+{
+    const std::string extension = ExtensionOf(path);
+    const std::vector<std::string> patterns = FilterPatterns(filters);
+    for (std::size_t i = 0; i < patterns.size() && !extension.empty(); ++i) {
+        if (SameIgnoringCase(ExtensionOfPattern(patterns[i]), extension))
+            return static_cast<int>(i) + 1;
+    }
+    return 1;
+}
+
+std::string WithFilterExtension(const std::string& path, const char* filters, int index)
+{
+    const std::vector<std::string> patterns = FilterPatterns(filters);
+    if (!ExtensionOf(path).empty() || index < 1 || index > static_cast<int>(patterns.size()))
+        return path;
+    return path + ExtensionOfPattern(patterns[static_cast<std::size_t>(index) - 1]);
+}
+
+std::string TextWithReason(const std::string& text, const std::string& reason)
+{
+    if (reason.empty())
+        return text;
+    std::string sentence = reason;
+    sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence[0])));
+    if (sentence.back() != '.')
+        sentence += '.';
+    return text + "\n\n" + sentence;
 }
 
 } // namespace toolkit

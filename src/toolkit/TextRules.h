@@ -1,5 +1,6 @@
 // The toolkit's text rules, free of operating-system calls so that they are tested natively:
-// the document string's fields, the frame title, menu prompts, file titles and the command line.
+// the document string's fields, the frame title, menu prompts, file titles, the command line and
+// the file dialogs' filters.
 #pragma once
 
 #include <string>
@@ -25,5 +26,20 @@ std::string FileTitleOf(const std::string& path);
 // rules: arguments separated by blanks, double quotes group, options start with '/' or '-'.
 // The first argument that is not an option; empty when there is none.
 std::string FileArgumentOf(const std::string& commandLine);
+
+// File dialog filters are pairs of a description and a pattern ("VST bank (*.fxb)", "*.fxb"),
+// each text followed by a zero and the list ended by a second zero.
+
+// The 1-based index of the first filter whose pattern is "*.ext" for the extension of `path`
+// (letter case ignored); 1 when none is.
+int FilterIndexFor(const char* filters, const std::string& path);
+
+// `path` with the extension of filter `index` ("*.fxp" gives ".fxp") appended when the file
+// name has no extension and that pattern names one; otherwise `path` unchanged.
+std::string WithFilterExtension(const std::string& path, const char* filters, int index);
+
+// "Failed to open document." and a reason ("the file is truncated") as one message:
+// "Failed to open document.\n\nThe file is truncated." The text alone for an empty reason.
+std::string TextWithReason(const std::string& text, const std::string& reason);
 
 } // namespace toolkit

@@ -1,6 +1,7 @@
 #include "toolkit/WinApp.h"
 
 #include "toolkit/DocTemplate.h"
+#include "toolkit/Document.h"
 #include "toolkit/FileDialogs.h"
 #include "toolkit/FrameWnd.h"
 #include "toolkit/TextRules.h"
@@ -136,7 +137,9 @@ void CWinApp::OnFileOpen(unsigned)
 {
     std::string path;
     HWND owner = m_mainFrame != nullptr ? m_mainFrame->GetSafeHwnd() : nullptr;
-    if (m_template != nullptr && PromptForFileName(owner, FileDialog::Open, path)) {
+    const CDocument* document = m_template != nullptr ? m_template->Document() : nullptr;
+    const char* filters = document != nullptr ? document->FileFilters() : CDocument::kAllFilesFilter;
+    if (m_template != nullptr && PromptForFileName(owner, FileDialog::Open, filters, path)) {
         m_template->OpenDocumentFile(path.c_str());
     }
 }

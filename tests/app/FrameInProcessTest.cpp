@@ -104,11 +104,17 @@ TEST_F(FrameInProcess, MenuBarHasThreeMenus)
     EXPECT_EQ(MenuText(bar, 1), "&Presets");
     EXPECT_EQ(MenuText(bar, 2), "&Help");
     HMENU zumbrel = GetSubMenu(bar, 0);
-    ASSERT_EQ(GetMenuItemCount(zumbrel), 3);
-    EXPECT_EQ(MenuText(zumbrel, 0), "Options...");
-    EXPECT_EQ(GetMenuItemID(zumbrel, 0), static_cast<UINT>(ID_OPTIONS));
-    EXPECT_NE(GetMenuState(zumbrel, 1, MF_BYPOSITION) & MF_SEPARATOR, 0u);
-    EXPECT_EQ(MenuText(zumbrel, 2), "E&xit");
+    ASSERT_EQ(GetMenuItemCount(zumbrel), 6);
+    const std::pair<const char*, UINT> items[] = {
+        {"Options...", ID_OPTIONS},      {"Open...\tCtrl+O", ID_FILE_OPEN},
+        {"Save\tCtrl+S", ID_FILE_SAVE},  {"Save As...", ID_FILE_SAVE_AS},
+    };
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(MenuText(zumbrel, i), items[i].first);
+        EXPECT_EQ(GetMenuItemID(zumbrel, i), items[i].second);
+    }
+    EXPECT_NE(GetMenuState(zumbrel, 4, MF_BYPOSITION) & MF_SEPARATOR, 0u);
+    EXPECT_EQ(MenuText(zumbrel, 5), "E&xit");
     EXPECT_EQ(MenuText(GetSubMenu(bar, 1), 0), "Select a patch below");
     EXPECT_EQ(MenuText(GetSubMenu(bar, 2), 0), "&About Velmora Zumbrel...");
 }
@@ -117,7 +123,8 @@ TEST_F(FrameInProcess, MenuBarHasThreeMenus)
 TEST_F(FrameInProcess, ItemsWithoutHandlerAreShownDisabled)
 {
     EXPECT_NE(StateAfterOpening(Frame(), 1, ID_SELECT_PATCH) & MF_GRAYED, 0u);
-    EXPECT_EQ(StateAfterOpening(Frame(), 0, ID_APP_EXIT) & MF_GRAYED, 0u);
+    for (UINT id : {ID_APP_EXIT, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS})
+        EXPECT_EQ(StateAfterOpening(Frame(), 0, id) & MF_GRAYED, 0u) << id;
     EXPECT_EQ(StateAfterOpening(Frame(), 2, ID_APP_ABOUT) & MF_GRAYED, 0u);
 }
 
@@ -181,6 +188,34 @@ TEST_F(FrameInProcess, FileErrorsShowTheStandardMessages)
         EXPECT_EQ(seen.text, failure.message);
         EXPECT_EQ(seen.caption, "Tarvolin");
     }
+}
+
+// A save that cannot replace the file (another program holds it open) leaves the old one as it
+// was and no temporary file.
+TEST_F(FrameInProcess, FailedSaveKeepsThePreviousFile)
+{
+    const std::string dir = uiharness::MakeTempFolder("zumbrel-save");
+    const std::string path = dir + "\\kept.fxb";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, "old", 3, &written, nullptr);
+
+    MessageBoxSeen seen;
+    std::thread answer([&] { seen = AnswerMessageBox(); });
+    EXPECT_FALSE(m_frame->GetActiveDocument()->OnSaveDocument(path));
+    answer.join();
+    EXPECT_EQ(seen.text, "Failed to save document.");
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(data.nFileSizeLow, 3u);
+    CloseHandle(file);
+    WIN32_FIND_DATAA found{};
+    HANDLE search = FindFirstFileA((dir + "\\*.tmp").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    uiharness::RemoveDirectoryTree(dir);
 }
 
 TEST_F(FrameInProcess, ClosingTheFrameEndsTheMessageLoop)

@@ -186,15 +186,19 @@ TEST_F(ShellUi, MenuPromptsWhileBrowsingThenReady)
     Launch();
     PostMessageA(m_frame, WM_SYSCOMMAND, SC_KEYMENU, 'z');
     EXPECT_TRUE(PaneBecomes(0, "Setup MIDI IN and ASIO driver")) << Pane(0);
-    PostMessageA(m_frame, WM_KEYDOWN, VK_DOWN, 0);
-    EXPECT_TRUE(PaneBecomes(0, "Exit Zumbrel")) << Pane(0);
+    for (const char* prompt : {"Open an existing document", "Save the active document",
+                               "Save the active document with a new name", "Exit Zumbrel"}) {
+        PostMessageA(m_frame, WM_KEYDOWN, VK_DOWN, 0);
+        EXPECT_TRUE(PaneBecomes(0, prompt)) << Pane(0);
+    }
     PostMessageA(m_frame, WM_KEYDOWN, VK_ESCAPE, 0);
     PostMessageA(m_frame, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(PaneBecomes(0, "Ready")) << Pane(0);
     EXPECT_TRUE(Responsive());
 }
 
-// The keys reach the frame while the keyboard focus is in the view, a child of the frame.
+// The keys reach the frame while the keyboard focus is in the view, a child of the frame. The
+// shell alone has no instrument, so its document is empty.
 TEST_F(ShellUi, CtrlSAsksForANameAndWritesAnEmptyFile)
 {
     Launch();
@@ -226,13 +230,14 @@ TEST_F(ShellUi, CtrlNStartsAnewUntitledDocument)
     EXPECT_TRUE(WaitUntil([&] { return WindowText(m_frame) == "Tarvolin - Untitled"; }, kWaitMs));
 }
 
-TEST_F(ShellUi, CtrlOOffersAllFilesAndCancelChangesNothing)
+TEST_F(ShellUi, CtrlOOffersBanksFirstAndCancelChangesNothing)
 {
     Launch();
     PressKey(m_frame, {VK_CONTROL}, 'O');
     HWND dialog = WaitForDialog("Open");
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(DialogItemText(dialog, kFileTypeCombo), "All Files (*.*)");
+    EXPECT_EQ(DialogItemText(dialog, kFileTypeCombo), "VST bank (*.fxb)");
+    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, kFileTypeCombo), CB_GETCOUNT, 0, 0), 3);
     ClickButton(dialog, IDCANCEL);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kWaitMs));
     EXPECT_EQ(WindowText(m_frame), "Tarvolin - Untitled");

@@ -43,6 +43,15 @@ INSTANTIATE_TEST_SUITE_P(
                     LibraryCase{"C:\\", "C:/unix/style/piano.exe", "C:\\piano.dll"},
                     LibraryCase{"C:\\", "C:\\dir.with.dots\\synth", "C:\\synth.dll"}));
 
+TEST(StateFiles, BankBesideTheSettingsAndProgramByExtension)
+{
+    EXPECT_EQ(host::AutosaveBankPath("C:\\run\\", "Z:\\a.b\\Piano.EXE"), "C:\\run\\Piano.fxb");
+    for (const char* name : {"Strings.fxp", "C:\\A\\STRINGS.FXP", ".fxp"})
+        EXPECT_TRUE(host::IsProgramFileName(name)) << name;
+    for (const char* name : {"Strings.fxb", "Strings.fxp.bak", "fxp", "", "C:\\x.fxp\\song"})
+        EXPECT_FALSE(host::IsProgramFileName(name)) << name;
+}
+
 TEST(SampleRateCode, KnownCodesAskForTheirRatesOthersForNone)
 {
     EXPECT_EQ(host::SampleRateForCode(0), 44100);

@@ -5,13 +5,18 @@
 #include "UiHarness.h"
 #include "app/TarvolinApp.h"
 #include "host/TarvolinView.h"
+#include "plugin/PluginState.h"
+#include "plugin/PresetFile.h"
+#include "toolkit/FileBytes.h"
 #include "toolkit/FrameWnd.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,14 +76,40 @@ protected:
     }
     void TearDown() override
     {
+        Close();
+        SetCurrentDirectoryA(m_previousDir.c_str());
+        DeleteFileA(m_library.c_str());
+        DeleteFileA(KeptBank().c_str());
+        DeleteFileA((m_dir + "\\tarvoshell.ini").c_str());
+        RemoveDirectoryA(m_dir.c_str());
+    }
+
+    void Close()
+    {
         if (m_app.MainFrame() != nullptr) {
             m_app.MainFrame()->DestroyWindow();
             PumpUntilQuit();
         }
-        SetCurrentDirectoryA(m_previousDir.c_str());
-        DeleteFileA(m_library.c_str());
-        DeleteFileA((m_dir + "\\tarvoshell.ini").c_str());
-        RemoveDirectoryA(m_dir.c_str());
+    }
+    // Closes the program and starts it again in the same folder.
+    void Restart()
+    {
+        Close();
+        ASSERT_TRUE(m_app.InitInstance());
+        m_frame = m_app.MainFrame();
+        ASSERT_NE(m_frame, nullptr);
+    }
+    std::string KeptBank() const { return m_dir + "\\" + ThisExecutablesBaseName() + ".fxb"; }
+    host::IInstrumentState& Instrument() const
+    {
+        return *dynamic_cast<host::IInstrumentState*>(m_frame->GetActiveView());
+    }
+    std::string Caption() const
+    {
+        RedrawWindow(Frame(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        char caption[256] = {};
+        GetWindowTextA(Frame(), caption, sizeof caption);
+        return caption;
     }
 
     HWND Frame() const { return m_frame->GetSafeHwnd(); }
@@ -155,6 +186,78 @@ TEST_P(ViewInProcess, OptionsRunsItsHandler)
     EXPECT_EQ(optionsRuns, 1);
     CTarvolinView::SetOptionsHandler(nullptr);
     EXPECT_TRUE(optionsEnabled());
+}
+
+// The state given by the instrument, changed and applied again, is what it gives from then on;
+// it survives a restart through the kept bank; a file of another instrument or a damaged one
+// changes nothing, and a damaged kept bank is left exactly as it was.
+TEST_P(ViewInProcess, StateIsAppliedAndKeptAcrossRuns)
+{
+    preset::ReadResult bank = [&] {
+        const std::vector<std::uint8_t> bytes = Instrument().SaveInstrumentState(false);
+        return preset::Read(bytes.data(), bytes.size());
+    }();
+    ASSERT_EQ(bank.error, preset::Error::None);
+    ASSERT_EQ(static_cast<int>(bank.file.programs.size()), Programs());
+    if (Programs() > 0) {
+        bank.file.programs[3].name = "Changed";
+        bank.file.programs[3].parameters[1] = 0.25f;
+        bank.file.currentProgram = 3;
+    }
+    const std::vector<std::uint8_t> changed = preset::Write(bank.file);
+    EXPECT_EQ(Instrument().LoadInstrumentState(changed), "");
+    EXPECT_EQ(Instrument().SaveInstrumentState(false), changed);
+    if (Programs() > 0) {
+        EXPECT_EQ(Caption(), "Zumbrel - Changed");
+        EXPECT_EQ(MenuText(Presets(), 4), "Changed");
+    }
+
+    preset::File other = bank.file;
+    other.pluginId ^= 1;
+    std::vector<std::uint8_t> damaged = changed;
+    damaged.resize(damaged.size() - 1);
+    EXPECT_EQ(Instrument().LoadInstrumentState(preset::Write(other)),
+              preset::Describe(preset::ApplyError::OtherInstrument));
+    EXPECT_EQ(Instrument().LoadInstrumentState(damaged),
+              preset::Describe(preset::Error::Truncated));
+    EXPECT_EQ(Instrument().SaveInstrumentState(false), changed);
+
+    // Closing keeps the state; the next start applies what the kept bank holds.
+    Close();
+    std::vector<std::uint8_t> kept;
+    ASSERT_EQ(toolkit::ReadFileBytes(KeptBank(), 1 << 20, kept), toolkit::ReadOutcome::Read);
+    EXPECT_EQ(kept, changed);
+    if (Programs() > 0) {
+        bank.file.programs[5].name = "On disk";
+        bank.file.currentProgram = 5;
+    }
+    const std::vector<std::uint8_t> onDisk = preset::Write(bank.file);
+    ASSERT_TRUE(toolkit::WriteFileReplacing(KeptBank(), onDisk.data(), onDisk.size()));
+    Restart();
+    EXPECT_EQ(Instrument().SaveInstrumentState(false), onDisk);
+    if (Programs() > 0) {
+        EXPECT_EQ(Caption(), "Zumbrel - On disk");
+    }
+
+    Close();
+    ASSERT_TRUE(toolkit::WriteFileReplacing(KeptBank(), damaged.data(), damaged.size()));
+    Restart();
+    char note[256] = {};
+    SendMessageA(GetDlgItem(Frame(), IDW_STATUS_BAR), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(note));
+    EXPECT_EQ(std::string(note).find(ThisExecutablesBaseName() + ".fxb was not loaded"), 0u) << note;
+    Close();
+    ASSERT_EQ(toolkit::ReadFileBytes(KeptBank(), 1 << 20, kept), toolkit::ReadOutcome::Read);
+    EXPECT_EQ(kept, damaged);
+}
+
+TEST_P(ViewInProcess, KeepingTheStateCanBeSwitchedOff)
+{
+    Close();
+    DeleteFileA(KeptBank().c_str());
+    WritePrivateProfileStringA("state", "autosave", "0", (m_dir + "\\tarvoshell.ini").c_str());
+    Restart();
+    Close();
+    EXPECT_EQ(GetFileAttributesA(KeptBank().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 INSTANTIATE_TEST_SUITE_P(Probes, ViewInProcess, testing::Values("programs0", "programs128"));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <atomic>
@@ -279,4 +280,27 @@ TEST_F(EventListTest, HandedListStaysIntactWhileNewEventsArrive)
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->numEvents, 200);
     EXPECT_EQ(AsMidi(next, 0)->midiData[0], 0x80);
+}
+
+// All notes off comes first, on every channel, once; the block's own events follow in order,
+// and a full list gives up its newest events for it.
+TEST_F(EventListTest, AllNotesOffLeadsTheNextBlockOnce)
+{
+    for (const std::uint32_t gathered : {0u, 3u, kMaxMidiEvents}) {
+        for (std::uint32_t i = 0; i < gathered; ++i)
+            m_list->AddMidiEvent(0x90, static_cast<std::uint8_t>(i % 128), 1, kRate44k, 1);
+        m_list->RequestAllNotesOff();
+        VstEventsBlock* list = m_list->HandOver(64);
+        ASSERT_NE(list, nullptr);
+        const std::uint32_t kept = std::min(gathered, kMaxMidiEvents - 32);
+        ASSERT_EQ(list->numEvents, static_cast<std::int32_t>(32 + kept)) << gathered;
+        for (int k = 0; k < 32; ++k) {
+            EXPECT_EQ(AsMidi(list, k)->midiData[0], 0xB0 + k / 2);
+            EXPECT_EQ(AsMidi(list, k)->midiData[1], k % 2 == 0 ? 120 : 123);
+            EXPECT_EQ(AsMidi(list, k)->deltaFrames, 0);
+        }
+        for (std::uint32_t i = 0; i < kept; ++i)
+            ASSERT_EQ(AsMidi(list, static_cast<int>(32 + i))->midiData[1], i % 128) << gathered;
+        EXPECT_EQ(m_list->HandOver(64), nullptr);
+    }
 }

@@ -72,3 +72,25 @@ INSTANTIATE_TEST_SUITE_P(
                     CommandLineCase{"a\"b c\"d e", "ab cd"},
                     CommandLineCase{"\"say \"\"hi\"\"\"", "say \"hi\""},
                     CommandLineCase{"\"\"", ""}));
+
+TEST(FileFilters, IndexFollowsTheExtensionAndTypedNamesGetTheChosenOne)
+{
+    const char filters[] = "Bank (*.fxb)\0*.fxb\0Program (*.fxp)\0*.fxp\0All Files (*.*)\0*.*\0";
+    EXPECT_EQ(FilterIndexFor(filters, "C:\\a\\Strings.FXP"), 2);
+    EXPECT_EQ(FilterIndexFor(filters, "C:\\a.fxp\\Untitled"), 1);
+    EXPECT_EQ(FilterIndexFor(filters, "song.txt"), 1);
+    EXPECT_EQ(FilterIndexFor("", "a.fxp"), 1);
+
+    EXPECT_EQ(WithFilterExtension("C:\\a\\Strings", filters, 2), "C:\\a\\Strings.fxp");
+    EXPECT_EQ(WithFilterExtension("C:\\a.b\\Strings", filters, 1), "C:\\a.b\\Strings.fxb");
+    EXPECT_EQ(WithFilterExtension("Strings.txt", filters, 1), "Strings.txt");
+    EXPECT_EQ(WithFilterExtension("Strings", filters, 3), "Strings");  // "*.*" names none
+    EXPECT_EQ(WithFilterExtension("Strings", filters, 9), "Strings");
+}
+
+TEST(MessageText, ReasonBecomesASecondSentence)
+{
+    EXPECT_EQ(TextWithReason("Failed.", "the file is truncated"), "Failed.\n\nThe file is truncated.");
+    EXPECT_EQ(TextWithReason("Failed.", "Done."), "Failed.\n\nDone.");
+    EXPECT_EQ(TextWithReason("Failed.", ""), "Failed.");
+}
