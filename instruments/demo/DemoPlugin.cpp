@@ -1,7 +1,6 @@
 #include "DemoPlugin.h"
 
 #include "Editor.h"
-#include "Patch.h"
 
 #include <cstring>
 #include <new>
@@ -14,9 +13,10 @@ namespace {
 constexpr std::int32_t kUniqueId = ('Z' << 24) | ('m' << 16) | ('D' << 8) | 'm';
 constexpr std::int32_t kVersion = 1000;
 constexpr std::int32_t kVstVersion = 2400;
-constexpr std::size_t kProgramNameLength = 24;  // the interface's limit for program names
 constexpr int kScratchFrames = 4096;
+constexpr unsigned kProgramChange = 0xC0;
 
+// Writes at most `limit` characters and a terminator.
 void copyName(void* destination, const char* name, std::size_t limit)
 {
     if (!destination)
@@ -48,11 +48,11 @@ DemoPlugin::DemoPlugin(vst::HostCallback hostCallback) : host(hostCallback)
     record.process = processEntry;
     record.setParameter = setParameterEntry;
     record.getParameter = getParameterEntry;
-    record.numPrograms = kPatchCount;
-    record.numParams = 0;
+    record.numPrograms = ProgramBank::kPrograms;
+    record.numParams = kParameterCount;
     record.numInputs = 0;
     record.numOutputs = 2;
-    record.flags = vst::kHasEditor | vst::kCanReplace | vst::kIsSynth;
+    record.flags = vst::kHasEditor | vst::kCanReplace | vst::kProgramChunks | vst::kIsSynth;
     record.ioRatio = 1.0f;
     record.object = this;
     record.uniqueID = kUniqueId;
@@ -78,6 +78,38 @@ void DemoPlugin::playFromEditor(unsigned char status, int note, int velocity)
     editorNotes.push(bytes);
 }
 
+void DemoPlugin::setParameter(std::int32_t index, float value)
+{
+    programs.setValue(index, value);
+    changed();
+}
+
+void DemoPlugin::beginEdit(int index)
+{
+    host(&record, vst::audioMasterBeginEdit, index, 0, nullptr, 0.0f);
+}
+
+void DemoPlugin::editFromEditor(int index, float value)
+{
+    setParameter(index, value);
+    host(&record, vst::audioMasterAutomate, index, 0, nullptr, programs.value(index));
+}
+
+void DemoPlugin::endEdit(int index)
+{
+    host(&record, vst::audioMasterEndEdit, index, 0, nullptr, 0.0f);
+}
+
+void VST_CALL DemoPlugin::setParameterEntry(vst::Effect* effect, std::int32_t index, float value)
+{
+    from(effect)->setParameter(index, value);
+}
+
+float VST_CALL DemoPlugin::getParameterEntry(vst::Effect* effect, std::int32_t index)
+{
+    return from(effect)->programs.value(index);
+}
+
 std::intptr_t VST_CALL DemoPlugin::dispatchEntry(vst::Effect* effect, std::int32_t opcode, std::int32_t index,
                                                  std::intptr_t value, void* ptr, float opt)
 {
@@ -95,21 +127,33 @@ std::intptr_t DemoPlugin::dispatch(std::int32_t opcode, std::int32_t index, std:
 {
     switch (opcode) {
     case vst::effSetProgram:
-        if (value >= 0 && value < kPatchCount) {
-            requestedProgram.store(static_cast<int>(value), std::memory_order_relaxed);
-            changeCount.fetch_add(1, std::memory_order_release);
-        }
+        if (value >= 0 && value < ProgramBank::kPrograms && programs.select(static_cast<int>(value)))
+            changed();
         return 0;
     case vst::effGetProgram:
         return program();
+    case vst::effSetProgramName:
+        programs.rename(static_cast<const char*>(ptr));
+        changed();
+        return 0;
     case vst::effGetProgramName:
-        copyName(ptr, kPatches[program()].name, kProgramNameLength);
+        copyName(ptr, programName(), ProgramBank::kNameLength);
         return 0;
     case vst::effGetProgramNameIndexed:
-        if (index < 0 || index >= kPatchCount)
+        if (index < 0 || index >= ProgramBank::kPrograms)
             return 0;
-        copyName(ptr, kPatches[index].name, kProgramNameLength);
+        copyName(ptr, programs.name(index), ProgramBank::kNameLength);
         return 1;
+    case vst::effGetParamLabel:
+    case vst::effGetParamDisplay:
+    case vst::effGetParamName:
+        return parameterText(opcode, index, ptr);
+    case vst::effCanBeAutomated:
+        return index >= 0 && index < kParameterCount ? 1 : 0;
+    case vst::effGetChunk:
+        return getChunk(index, ptr);
+    case vst::effSetChunk:
+        return setChunk(index, value, ptr);
     case vst::effSetSampleRate:
         synth.setSampleRate(opt);
         return 0;
@@ -151,6 +195,45 @@ std::intptr_t DemoPlugin::dispatch(std::int32_t opcode, std::int32_t index, std:
     }
 }
 
+std::intptr_t DemoPlugin::parameterText(std::int32_t opcode, std::int32_t index, void* ptr) const
+{
+    if (!ptr || index < 0 || index >= kParameterCount)
+        return 0;
+    constexpr std::size_t kLimit = vst::kParamTextBytes - 1;
+    if (opcode == vst::effGetParamName) {
+        copyName(ptr, parameterName(index), kLimit);
+    } else if (opcode == vst::effGetParamLabel) {
+        copyName(ptr, parameterLabel(index), kLimit);
+    } else {
+        char text[vst::kParamTextBytes];
+        formatValue(index, programs.value(index), text, sizeof text);
+        copyName(ptr, text, kLimit);
+    }
+    return 1;
+}
+
+// Index 0 is the whole bank, any other the current program, as the interface defines it. The
+// answer stays valid until the next effGetChunk.
+std::intptr_t DemoPlugin::getChunk(std::int32_t index, void* ptr)
+{
+    if (!ptr)
+        return 0;
+    const std::size_t size = programs.save(index == 0 ? ProgramBank::Scope::Bank : ProgramBank::Scope::Program, chunk);
+    *static_cast<void**>(ptr) = chunk;
+    return static_cast<std::intptr_t>(size);
+}
+
+std::intptr_t DemoPlugin::setChunk(std::int32_t index, std::intptr_t size, const void* ptr)
+{
+    if (!ptr || size <= 0)
+        return 0;
+    const auto scope = index == 0 ? ProgramBank::Scope::Bank : ProgramBank::Scope::Program;
+    if (!programs.load(scope, static_cast<const unsigned char*>(ptr), static_cast<std::size_t>(size)))
+        return 0;
+    changed();
+    return 1;
+}
+
 void DemoPlugin::queueEvents(const vst::Events* events)
 {
     // The list is the host's and may be refilled once this call returns: copy what is needed.
@@ -165,9 +248,13 @@ void DemoPlugin::queueEvents(const vst::Events* events)
     }
 }
 
-void DemoPlugin::noteHeldChanged(const unsigned char* bytes)
+// Keeps the editor's held keys in step with the block's notes. A MIDI program change selects
+// its program for the whole block it arrives in, since the patch is chosen once per block.
+void DemoPlugin::followEvent(const unsigned char* bytes)
 {
     const unsigned kind = bytes[0] & 0xF0u;
+    if (kind == kProgramChange && programs.select(bytes[1] & 0x7F))
+        changed();
     if (kind != 0x80 && kind != 0x90)
         return;
     const int note = bytes[1] & 0x7F;
@@ -176,18 +263,18 @@ void DemoPlugin::noteHeldChanged(const unsigned char* bytes)
         heldNotes[note / 32].fetch_or(bit, std::memory_order_relaxed);
     else
         heldNotes[note / 32].fetch_and(~bit, std::memory_order_relaxed);
-    changeCount.fetch_add(1, std::memory_order_release);
+    changed();
 }
 
 void DemoPlugin::render(float* left, float* right, int frames)
 {
     FlushDenormals flush;
-    synth.setProgram(requestedProgram.load(std::memory_order_relaxed));
     unsigned char bytes[3];
     while (editorNotes.pop(bytes))
         pending.add(0, bytes);
     for (int i = 0; i < pending.size(); ++i)
-        noteHeldChanged(pending.data()[i].bytes);
+        followEvent(pending.data()[i].bytes);
+    synth.setPatch(programs.sound());
     synth.render(left, right, frames, pending.data(), pending.size());
     pending.clear();
 }

@@ -1,7 +1,8 @@
 #include "Editor.h"
 
 #include "DemoPlugin.h"
-#include "Patch.h"
+#include "Parameters.h"
+#include "ProgramBank.h"
 
 #include <windowsx.h>
 
@@ -18,6 +19,8 @@ constexpr int kMargin = 14;
 constexpr COLORREF kPanel = RGB(32, 36, 42);
 constexpr COLORREF kTitle = RGB(236, 176, 64);
 constexpr COLORREF kLabel = RGB(150, 160, 170);
+constexpr COLORREF kTrack = RGB(58, 64, 72);
+constexpr COLORREF kValue = RGB(220, 224, 228);
 constexpr COLORREF kWhiteKey = RGB(244, 244, 240);
 constexpr COLORREF kBlackKey = RGB(24, 24, 28);
 constexpr COLORREF kHeldKey = RGB(236, 150, 40);
@@ -41,7 +44,7 @@ void fill(HDC dc, const RECT& r, COLORREF colour)
 }  // namespace
 
 Editor::Editor(DemoPlugin& owner)
-    : plugin(owner), keyboard(editorKeyboard())
+    : plugin(owner), keyboard(editorKeyboard()), sliders(editorSliders())
 {
 }
 
@@ -124,20 +127,30 @@ LRESULT Editor::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 1;  // painting covers everything, through an off-screen image
     case WM_LBUTTONDOWN:
         SetCapture(hwnd);
-        pressAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        dragSlider = sliders.sliderAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        if (dragSlider >= 0) {
+            plugin.beginEdit(dragSlider);
+            dragTo(GET_X_LPARAM(lParam));
+        } else {
+            pressAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        }
         return 0;
     case WM_MOUSEMOVE:
-        if ((wParam & MK_LBUTTON) && GetCapture() == hwnd) {
+        if (dragSlider >= 0) {
+            dragTo(GET_X_LPARAM(lParam));
+        } else if ((wParam & MK_LBUTTON) && GetCapture() == hwnd) {
             const int note = keyboard.noteAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             if (note != mouseNote)
                 pressAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         }
         return 0;
     case WM_LBUTTONUP:
+        endDrag();
         releaseMouseNote();
         ReleaseCapture();
         return 0;
     case WM_CAPTURECHANGED:
+        endDrag();
         releaseMouseNote();
         return 0;
     default:
@@ -166,6 +179,20 @@ void Editor::releaseMouseNote()
     InvalidateRect(window.load(), nullptr, FALSE);
 }
 
+void Editor::dragTo(int x)
+{
+    plugin.editFromEditor(dragSlider, sliders.valueAt(dragSlider, x));
+    InvalidateRect(window.load(), nullptr, FALSE);
+}
+
+void Editor::endDrag()
+{
+    if (dragSlider < 0)
+        return;
+    plugin.endEdit(dragSlider);
+    dragSlider = -1;
+}
+
 void Editor::paint(HDC target)
 {
     paintedChanges.store(plugin.changes(), std::memory_order_relaxed);
@@ -178,12 +205,15 @@ void Editor::paint(HDC target)
     HGDIOBJ oldFont = SelectObject(dc, labelFont);
     SetTextColor(dc, kLabel);
     char label[48];
-    std::snprintf(label, sizeof label, "ZUMBREL DEMO SYNTH    program %d of %d", plugin.program() + 1, kPatchCount);
+    std::snprintf(label, sizeof label, "ZUMBREL DEMO SYNTH    program %d of %d", plugin.program() + 1,
+                  ProgramBank::kPrograms);
     TextOutA(dc, kMargin, 8, label, static_cast<int>(std::strlen(label)));
     SelectObject(dc, titleFont);
     SetTextColor(dc, kTitle);
-    const char* name = kPatches[plugin.program()].name;
+    const char* name = plugin.programName();
     TextOutA(dc, kMargin, 24, name, static_cast<int>(std::strlen(name)));
+    SelectObject(dc, labelFont);
+    paintSliders(dc);
     SelectObject(dc, oldFont);
 
     paintKeys(dc);
@@ -191,6 +221,28 @@ void Editor::paint(HDC target)
     SelectObject(dc, oldImage);
     DeleteObject(image);
     DeleteDC(dc);
+}
+
+void Editor::paintSliders(HDC dc)
+{
+    constexpr int kTextInset = 5;  // from a row's top to its text, which is 12 pixels high
+    for (int i = 0; i < kParameterCount; ++i) {
+        const KeyRect row = sliders.row(i);
+        const KeyRect bar = sliders.bar(i);
+        const float value = plugin.parameter(i);
+        SetTextColor(dc, kLabel);
+        const char* name = parameterName(i);
+        TextOutA(dc, row.left, row.top + kTextInset, name, static_cast<int>(std::strlen(name)));
+        fill(dc, RECT{bar.left, bar.top, bar.right, bar.bottom}, kTrack);
+        const int filled = bar.left + static_cast<int>(value * static_cast<float>(bar.right - bar.left) + 0.5f);
+        fill(dc, RECT{bar.left, bar.top, filled, bar.bottom}, kTitle);
+        char number[vst::kParamTextBytes];
+        formatValue(i, value, number, sizeof number);
+        char text[32];
+        std::snprintf(text, sizeof text, "%s %s", number, parameterLabel(i));
+        SetTextColor(dc, kValue);
+        TextOutA(dc, bar.right + 8, row.top + kTextInset, text, static_cast<int>(std::strlen(text)));
+    }
 }
 
 void Editor::paintKeys(HDC dc)

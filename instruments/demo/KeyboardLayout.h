@@ -74,11 +74,11 @@ private:
     int x0, y0, h;
 };
 
-// The keyboard as the editor draws it in its window (600 x 190): a program that plays the
-// editor with the mouse finds the keys from the same place.
+// The keyboard as the editor draws it in its window (600 x 300), below the parameter sliders:
+// a program that plays the editor with the mouse finds the keys from the same place.
 constexpr KeyboardLayout editorKeyboard()
 {
-    return KeyboardLayout(14, 56, 120);
+    return KeyboardLayout(14, 168, 120);
 }
 
 }  // namespace demo

@@ -1,5 +1,6 @@
 #pragma once
-// The demo instrument's sounds: each program is one fixed set of voice parameters.
+// The demo instrument's factory sounds, one per program. The plug-in's parameters (Parameters.h)
+// take over some of these fields; the others stay as the program's fixed character.
 
 namespace demo {
 

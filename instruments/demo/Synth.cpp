@@ -15,7 +15,6 @@ enum : unsigned char {
     kNoteOff = 0x80,
     kNoteOn = 0x90,
     kControlChange = 0xB0,
-    kProgramChange = 0xC0,
     kPitchBend = 0xE0,
 };
 enum : unsigned char {
@@ -62,7 +61,7 @@ void Synth::setSampleRate(float rate)
 void Synth::setProgram(int program)
 {
     if (program >= 0 && program < kPatchCount)
-        current = program;
+        sound = kPatches[program];
 }
 
 void Synth::handle(const unsigned char* bytes)
@@ -96,9 +95,6 @@ void Synth::handle(const unsigned char* bytes)
         else if (data1 == kAllSoundOff)
             allSoundOff();
         break;
-    case kProgramChange:
-        setProgram(data1);
-        break;
     default:
         break;
     }
@@ -131,7 +127,7 @@ Voice& Synth::voiceFor(int note)
 
 void Synth::noteOn(int note, int velocity)
 {
-    const VoiceContext context{sampleRate, &kPatches[current], bendRatio, modOctaves};
+    const VoiceContext context{sampleRate, &sound, bendRatio, modOctaves};
     voiceFor(note).start(note, velocity, context, ++startCounter);
 }
 
@@ -185,7 +181,7 @@ int Synth::activeVoices() const
 
 void Synth::renderSpan(float* mix, int frames)
 {
-    const VoiceContext context{sampleRate, &kPatches[current], bendRatio, modOctaves};
+    const VoiceContext context{sampleRate, &sound, bendRatio, modOctaves};
     for (Voice& v : voices)
         if (v.active())
             v.render(mix, frames, context);

@@ -1,7 +1,9 @@
 #pragma once
 // The demo instrument's sound engine: 16 voices with stealing, MIDI note, pitch-bend, sustain
 // and modulation handling, and sample-accurate rendering of timed events. Allocates nothing
-// after construction. Portable: no operating-system headers.
+// after construction. Portable: no operating-system headers. It plays one patch, which its
+// owner may change between blocks; MIDI program changes are left to the owner, which keeps
+// the programs.
 
 #include "Patch.h"
 #include "Voice.h"
@@ -35,8 +37,10 @@ public:
     static constexpr int kVoices = 16;
 
     void setSampleRate(float rate);
-    void setProgram(int program);
-    int program() const { return current; }
+    // The patch for the next notes. Level, filter and detune reach sounding notes at once; the
+    // envelope shapes notes from their start.
+    void setPatch(const Patch& patch) { sound = patch; }
+    void setProgram(int program);  // a factory patch
 
     // Applies one MIDI message now. Every channel is heard.
     void handle(const unsigned char* bytes);
@@ -58,7 +62,7 @@ private:
 
     Voice voices[kVoices];
     float sampleRate = 44100.0f;
-    int current = 0;
+    Patch sound = kPatches[0];
     unsigned startCounter = 0;
     float bendRatio = 1.0f;
     float modOctaves = 0.0f;

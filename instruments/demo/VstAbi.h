@@ -74,7 +74,11 @@ enum Opcode : std::int32_t {
     effClose = 1,
     effSetProgram = 2,
     effGetProgram = 3,
+    effSetProgramName = 4,
     effGetProgramName = 5,
+    effGetParamLabel = 6,
+    effGetParamDisplay = 7,
+    effGetParamName = 8,
     effSetSampleRate = 10,
     effSetBlockSize = 11,
     effMainsChanged = 12,
@@ -82,7 +86,10 @@ enum Opcode : std::int32_t {
     effEditOpen = 14,
     effEditClose = 15,
     effEditIdle = 19,
+    effGetChunk = 23,
+    effSetChunk = 24,
     effProcessEvents = 25,
+    effCanBeAutomated = 26,
     effGetProgramNameIndexed = 29,
     effGetPlugCategory = 35,
     effGetEffectName = 45,
@@ -94,8 +101,15 @@ enum Opcode : std::int32_t {
 };
 
 enum HostOpcode : std::int32_t {
+    audioMasterAutomate = 0,
     audioMasterVersion = 1,
+    audioMasterBeginEdit = 43,
+    audioMasterEndEdit = 44,
 };
+
+// Room for a parameter's name, label or display text, terminator included, as classic hosts
+// allocate it.
+constexpr std::size_t kParamTextBytes = 8;
 
 constexpr std::int32_t kPlugCategorySynth = 2;
 constexpr std::int32_t kMidiEventType = 1;

@@ -98,10 +98,10 @@ unsigned E2eTest::MidiPlays() const
     return plays;
 }
 
-void E2eTest::Launch(bool waitForFrame)
+void E2eTest::Launch(bool waitForFrame, const std::string& arguments)
 {
     m_program = std::make_unique<uiharness::CProgram>();
-    ASSERT_TRUE(m_program->Start(WindowsPath(ZUMBREL_E2E_EXE), m_dir));
+    ASSERT_TRUE(m_program->Start(WindowsPath(ZUMBREL_E2E_EXE), m_dir, arguments));
     if (waitForFrame) {
         WaitForFrame();
     }

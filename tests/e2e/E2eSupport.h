@@ -58,8 +58,9 @@ protected:
     std::string Dir() const { return m_dir; }
     std::string FileIn(const std::string& name) const { return m_dir + "\\" + name; }
 
-    // Starts the program; with `waitForFrame` also waits for its visible main frame.
-    void Launch(bool waitForFrame = true);
+    // Starts the program with `arguments` on its command line; with `waitForFrame` also waits
+    // for its visible main frame.
+    void Launch(bool waitForFrame = true, const std::string& arguments = "");
     // Waits for the visible main frame of the running program.
     void WaitForFrame();
     HWND Frame() const { return m_frame; }

@@ -1,6 +1,8 @@
 // The demo instrument loaded as a host loads it: from its DLL through the exported entry, its
-// programs listed, notes sent as events, blocks rendered, and its editor played with the mouse.
+// programs and parameters listed, set and saved, notes sent as events, blocks rendered, and its
+// editor played with the mouse.
 
+#include "SliderLayout.h"
 #include "VstAbi.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +15,17 @@
 
 namespace {
 
-std::intptr_t VST_CALL host(vst::Effect*, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float)
+struct HostCall {
+    std::int32_t opcode, index;
+    float opt;
+    bool operator==(const HostCall& o) const { return opcode == o.opcode && index == o.index && opt == o.opt; }
+};
+std::vector<HostCall> editCalls;  // what the editor told the host about its parameters
+
+std::intptr_t VST_CALL host(vst::Effect*, std::int32_t opcode, std::int32_t index, std::intptr_t, void*, float opt)
 {
+    if (opcode == vst::audioMasterAutomate || opcode == vst::audioMasterBeginEdit || opcode == vst::audioMasterEndEdit)
+        editCalls.push_back({opcode, index, opt});
     return opcode == vst::audioMasterVersion ? 2 : 0;
 }
 
@@ -65,6 +76,26 @@ protected:
         list.events[0] = reinterpret_cast<vst::Event*>(&event);
         call(vst::effProcessEvents, 0, 0, &list);
         event.midiData[1] = 0;  // the host may reuse its storage at once
+    }
+
+    std::string text(std::int32_t opcode, std::int32_t index = 0)
+    {
+        char buffer[64];
+        std::memset(buffer, 'x', sizeof buffer);
+        call(opcode, index, 0, buffer);
+        const std::size_t room = opcode == vst::effGetProgramName ? 25 : vst::kParamTextBytes;
+        EXPECT_EQ(buffer[room], 'x') << "wrote past its room, opcode " << opcode;
+        return std::string(buffer, strnlen(buffer, room));
+    }
+
+    std::vector<unsigned char> chunk(std::int32_t index)
+    {
+        void* data = nullptr;
+        const auto size = call(vst::effGetChunk, index, 0, &data);
+        EXPECT_GT(size, 0);
+        EXPECT_NE(data, nullptr);
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        return data ? std::vector<unsigned char>(bytes, bytes + size) : std::vector<unsigned char>{};
     }
 
     float renderPeak(int frames, int block = 256)
@@ -130,7 +161,7 @@ TEST_F(DemoPluginTest, PlaysNotesSentAsEventsThroughEitherRenderEntry)
     EXPECT_EQ(left[100], 0.25f);
 }
 
-TEST_F(DemoPluginTest, TheEditorOpensInTheHostWindowAndItsKeyboardPlays)
+TEST_F(DemoPluginTest, TheEditorOpensInTheHostWindowItsKeyboardPlaysAndItsSlidersAutomate)
 {
     vst::Rect* rect = nullptr;
     call(vst::effEditGetRect, 0, 0, &rect);
@@ -159,8 +190,124 @@ TEST_F(DemoPluginTest, TheEditorOpensInTheHostWindowAndItsKeyboardPlays)
     renderPeak(48000 * 3);
     EXPECT_EQ(renderPeak(4800), 0.0f);
 
+    // Dragging a slider from before its start to past its end sets the parameter and tells the
+    // host, bracketed as one gesture.
+    const auto bar = demo::editorSliders().bar(demo::kCutoff);
+    editCalls.clear();
+    SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar.left - 3, bar.top + 2));
+    EXPECT_EQ(effect->getParameter(effect, demo::kCutoff), 0.0f);
+    SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(bar.right + 20, bar.top + 40));
+    SendMessageA(editor, WM_LBUTTONUP, 0, MAKELPARAM(bar.right + 20, bar.top + 40));
+    EXPECT_EQ(effect->getParameter(effect, demo::kCutoff), 1.0f);
+    const std::vector<HostCall> expected = {{vst::audioMasterBeginEdit, demo::kCutoff, 0.0f},
+                                            {vst::audioMasterAutomate, demo::kCutoff, 0.0f},
+                                            {vst::audioMasterAutomate, demo::kCutoff, 1.0f},
+                                            {vst::audioMasterEndEdit, demo::kCutoff, 0.0f}};
+    EXPECT_EQ(editCalls, expected);
+    EXPECT_EQ(renderPeak(4800), 0.0f) << "a slider plays no note";
+
     call(vst::effEditIdle);
     call(vst::effEditClose);
     EXPECT_EQ(GetWindow(parent, GW_CHILD), nullptr);
     DestroyWindow(parent);
+}
+
+TEST_F(DemoPluginTest, ParametersAreNamedLabelledAndShownInTheirUnits)
+{
+    const struct {
+        const char* name;
+        const char* label;
+        const char* shown[3];  // at 0, 0.3 and 1
+    } table[] = {
+        {"Level", "dB", {"-42.0", "-27.6", "6.0"}},
+        {"Cutoff", "Hz", {"20", "159", "20000"}},
+        {"Reso", "%", {"0", "30", "100"}},
+        {"Detune", "ct", {"0.0", "15.0", "50.0"}},
+        {"Attack", "ms", {"1.00", "15.8", "10000"}},
+        {"Decay", "ms", {"1.00", "15.8", "10000"}},
+        {"Sustain", "%", {"0", "30", "100"}},
+        {"Release", "ms", {"1.00", "15.8", "10000"}},
+    };
+    ASSERT_EQ(effect->numParams, 8);
+    const float values[] = {0.0f, 0.3f, 1.0f};
+    for (int i = 0; i < effect->numParams; ++i) {
+        EXPECT_EQ(text(vst::effGetParamName, i), table[i].name);
+        EXPECT_EQ(text(vst::effGetParamLabel, i), table[i].label);
+        EXPECT_EQ(call(vst::effCanBeAutomated, i), 1);
+        for (int v = 0; v < 3; ++v) {
+            effect->setParameter(effect, i, values[v]);
+            EXPECT_EQ(effect->getParameter(effect, i), values[v]);
+            EXPECT_EQ(text(vst::effGetParamDisplay, i), table[i].shown[v]) << table[i].name << " at " << values[v];
+        }
+    }
+    EXPECT_EQ(call(vst::effGetParamName, 8, 0, nullptr), 0);
+    effect->setParameter(effect, 0, 1.5f);
+    EXPECT_EQ(effect->getParameter(effect, 0), 1.0f);
+}
+
+TEST_F(DemoPluginTest, EachProgramKeepsItsOwnValuesAndName)
+{
+    call(vst::effSetProgram, 0, 1);
+    const float cutoff = effect->getParameter(effect, 1);
+    effect->setParameter(effect, 1, 0.125f);
+    call(vst::effSetProgramName, 0, 0, const_cast<char*>("A name longer than twenty-four letters"));
+    EXPECT_EQ(text(vst::effGetProgramName), "A name longer than twent");
+
+    call(vst::effSetProgram, 0, 6);
+    EXPECT_NE(effect->getParameter(effect, 1), 0.125f);
+    EXPECT_EQ(text(vst::effGetProgramName), "Brass Section");
+    call(vst::effSetProgram, 0, 1);
+    EXPECT_EQ(effect->getParameter(effect, 1), 0.125f);
+    EXPECT_NE(cutoff, 0.125f);
+    char name[64];
+    call(vst::effGetProgramNameIndexed, 1, -1, name);
+    EXPECT_STREQ(name, "A name longer than twent");
+}
+
+TEST_F(DemoPluginTest, ParameterChangesReachNotesAlreadySounding)
+{
+    sendNote(0, 0x90, 60, 110);
+    renderPeak(4800);
+    const float loud = renderPeak(4800);
+    effect->setParameter(effect, 0, 0.0f);  // -42 dB
+    renderPeak(256);
+    const float quiet = renderPeak(4800);
+    EXPECT_GT(loud, 0.05f);
+    EXPECT_LT(quiet, loud / 50);
+}
+
+TEST_F(DemoPluginTest, ChunksRestoreTheBankOrTheCurrentProgram)
+{
+    ASSERT_TRUE(effect->flags & vst::kProgramChunks);
+    call(vst::effSetProgram, 0, 3);
+    effect->setParameter(effect, 2, 0.5f);
+    const auto bank = chunk(0);
+    const auto program = chunk(1);
+    EXPECT_LT(program.size(), bank.size());
+
+    auto change = [&] {
+        effect->setParameter(effect, 2, 0.9f);
+        call(vst::effSetProgramName, 0, 0, const_cast<char*>("Changed"));
+        call(vst::effSetProgram, 0, 5);
+        effect->setParameter(effect, 2, 0.9f);
+    };
+    change();
+    ASSERT_EQ(call(vst::effSetChunk, 0, static_cast<std::intptr_t>(bank.size()), const_cast<unsigned char*>(bank.data())), 1);
+    EXPECT_EQ(call(vst::effGetProgram), 3);
+    EXPECT_EQ(effect->getParameter(effect, 2), 0.5f);
+    EXPECT_EQ(text(vst::effGetProgramName), "Hollow Square");
+    EXPECT_EQ(chunk(0), bank);
+
+    change();
+    call(vst::effSetProgram, 0, 3);
+    ASSERT_EQ(call(vst::effSetChunk, 1, static_cast<std::intptr_t>(program.size()), const_cast<unsigned char*>(program.data())), 1);
+    EXPECT_EQ(effect->getParameter(effect, 2), 0.5f);
+    EXPECT_EQ(text(vst::effGetProgramName), "Hollow Square");
+
+    // A damaged chunk (damage of every kind is tried on the program bank itself) changes nothing.
+    const auto before = chunk(0);
+    EXPECT_EQ(call(vst::effSetChunk, 0, static_cast<std::intptr_t>(bank.size() - 1), const_cast<unsigned char*>(bank.data())), 0);
+    EXPECT_EQ(call(vst::effSetChunk, 1, static_cast<std::intptr_t>(bank.size()), const_cast<unsigned char*>(bank.data())), 0);
+    EXPECT_EQ(call(vst::effSetChunk, 0, 0, nullptr), 0);
+    EXPECT_EQ(chunk(0), before);
 }
