@@ -3,6 +3,9 @@
 #include "audio/AsioDriver.h"
 #include "audio/AudioDriverLoader.h"
 
+#include <windows.h>
+
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -10,6 +13,12 @@ namespace {
 constexpr char kNoDriverName[] = "No ASIO Driver";
 constexpr char kNoDriverError[] = "No ASIO Driver Error";
 constexpr char kNoChannelName[] = "None";
+
+// The fault, written once by the thread whose call faulted first, then published.
+enum FaultState : int { kNoFault, kFaultBeingWritten, kFaultPublished };
+std::atomic<int> faultState{kNoFault};
+std::atomic<const IAsioDriver*> faultedDriver{nullptr};
+AsioDriverFault fault;
 
 IAsioDriver* driver()
 {
@@ -23,127 +32,224 @@ void setText(char (&field)[N], const char* text)
     field[N - 1] = '\0';
 }
 
+// Calls `call(driver)` under the guard and stores its status in `result`. False, with
+// `result` ASE_NotPresent, without a driver, and with ASE_HWMalfunction when the call
+// faulted: then the caller fills its outputs as for no driver.
+template <typename Call>
+bool callDriver(const char* name, ASIOError& result, Call&& call)
+{
+    IAsioDriver* d = driver();
+    result = ASE_NotPresent;
+    if (!d)
+        return false;
+    auto invoke = [&] { result = call(d); };
+    FaultRecord record;
+    if (RunGuardedCall(invoke, record))
+        return true;
+    ASIOSwitchOffDriver(d, name, record);
+    result = ASE_HWMalfunction;
+    return false;
+}
+
 }  // namespace
+
+const AsioDriverFault* ASIODriverFault()
+{
+    return faultState.load(std::memory_order_acquire) == kFaultPublished ? &fault : nullptr;
+}
+
+bool ASIODriverFaulted(const IAsioDriver* d)
+{
+    return d != nullptr && faultedDriver.load() == d;
+}
+
+void ASIOSwitchOffDriver(IAsioDriver* d, const char* call, const FaultRecord& record)
+{
+    IAsioDriver* expected = d;
+    if (d) {
+        faultedDriver.store(d);
+        activeDriver.compare_exchange_strong(expected, nullptr);
+    }
+    int state = kNoFault;
+    if (!faultState.compare_exchange_strong(state, kFaultBeingWritten))
+        return;
+    fault.call = call;
+    fault.record = record;
+    faultState.store(kFaultPublished, std::memory_order_release);
+}
+
+void ASIOForgetDriverFault()
+{
+    faultState.store(kNoFault);
+}
+
+void ASIOReleaseDriver(IAsioDriver* d)
+{
+    if (!d)
+        return;
+    if (ASIODriverFaulted(d)) {
+        const void* vtable = nullptr;
+        auto read = [&] { vtable = *reinterpret_cast<const void* const*>(d); };
+        FaultRecord ignored;
+        HMODULE module = nullptr;
+        constexpr DWORD kPinFlags =
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN;
+        if (RunGuardedCall(read, ignored) && vtable)
+            GetModuleHandleExA(kPinFlags, static_cast<LPCSTR>(vtable), &module);
+        CoInitialize(nullptr);  // deliberately never undone
+        return;
+    }
+    auto release = [d] { d->Release(); };
+    FaultRecord record;
+    if (!RunGuardedCall(release, record))
+        ASIOSwitchOffDriver(d, "Release", record);
+}
 
 ASIOError ASIOInit(ASIODriverInfo* info)
 {
     info->driverVersion = 0;
     setText(info->name, kNoDriverName);
-    IAsioDriver* d = driver();
-    if (!d)
-        return ASE_NotPresent;
-    if (!d->init(info->sysRef)) {
-        d->getErrorMessage(info->errorMessage);
-        info->errorMessage[sizeof info->errorMessage - 1] = '\0';
+    ASIOBool initialised = ASIOFalse;
+    ASIOError result = ASE_NotPresent;
+    const bool called = callDriver("init", result, [&](IAsioDriver* d) {
+        initialised = d->init(info->sysRef);
+        return ASE_OK;
+    });
+    if (!called)
+        return result;
+    if (!initialised) {
+        if (callDriver("getErrorMessage", result, [&](IAsioDriver* d) {
+                d->getErrorMessage(info->errorMessage);
+                return ASE_OK;
+            }))
+            info->errorMessage[sizeof info->errorMessage - 1] = '\0';
         activeDriver.store(nullptr);
         return ASE_NotPresent;
     }
     setText(info->errorMessage, kNoDriverError);
-    d->getDriverName(info->name);
-    info->name[sizeof info->name - 1] = '\0';
-    info->driverVersion = d->getDriverVersion();
-    return ASE_OK;
+    const bool described = callDriver("getDriverName", result, [&](IAsioDriver* d) {
+        d->getDriverName(info->name);
+        info->name[sizeof info->name - 1] = '\0';
+        info->driverVersion = d->getDriverVersion();
+        return ASE_OK;
+    });
+    if (!described)
+        setText(info->name, kNoDriverName);
+    return result;
 }
 
 ASIOError ASIOStart()
 {
-    IAsioDriver* d = driver();
-    return d ? d->start() : ASE_NotPresent;
+    ASIOError result;
+    callDriver("start", result, [](IAsioDriver* d) { return d->start(); });
+    return result;
 }
 
 ASIOError ASIOStop()
 {
-    IAsioDriver* d = driver();
-    return d ? d->stop() : ASE_NotPresent;
+    ASIOError result;
+    callDriver("stop", result, [](IAsioDriver* d) { return d->stop(); });
+    return result;
 }
 
 ASIOError ASIOGetChannels(AsioLong* numInputChannels, AsioLong* numOutputChannels)
 {
-    IAsioDriver* d = driver();
-    if (!d) {
+    ASIOError result;
+    if (!callDriver("getChannels", result, [&](IAsioDriver* d) {
+            return d->getChannels(numInputChannels, numOutputChannels);
+        }))
         *numInputChannels = *numOutputChannels = 0;
-        return ASE_NotPresent;
-    }
-    return d->getChannels(numInputChannels, numOutputChannels);
+    return result;
 }
 
 ASIOError ASIOGetLatencies(AsioLong* inputLatency, AsioLong* outputLatency)
 {
-    IAsioDriver* d = driver();
-    if (!d) {
+    ASIOError result;
+    if (!callDriver("getLatencies", result, [&](IAsioDriver* d) {
+            return d->getLatencies(inputLatency, outputLatency);
+        }))
         *inputLatency = *outputLatency = 0;
-        return ASE_NotPresent;
-    }
-    return d->getLatencies(inputLatency, outputLatency);
+    return result;
 }
 
 ASIOError ASIOGetBufferSize(AsioLong* minSize, AsioLong* maxSize, AsioLong* preferredSize,
                             AsioLong* granularity)
 {
-    IAsioDriver* d = driver();
-    if (!d) {
+    ASIOError result;
+    if (!callDriver("getBufferSize", result, [&](IAsioDriver* d) {
+            return d->getBufferSize(minSize, maxSize, preferredSize, granularity);
+        }))
         *minSize = *maxSize = *preferredSize = *granularity = 0;
-        return ASE_NotPresent;
-    }
-    return d->getBufferSize(minSize, maxSize, preferredSize, granularity);
+    return result;
 }
 
 ASIOError ASIOCanSampleRate(ASIOSampleRate sampleRate)
 {
-    IAsioDriver* d = driver();
-    return d ? d->canSampleRate(sampleRate) : ASE_NotPresent;
+    ASIOError result;
+    callDriver("canSampleRate", result,
+               [&](IAsioDriver* d) { return d->canSampleRate(sampleRate); });
+    return result;
 }
 
 ASIOError ASIOGetSampleRate(ASIOSampleRate* sampleRate)
 {
-    IAsioDriver* d = driver();
-    return d ? d->getSampleRate(sampleRate) : ASE_NotPresent;
+    ASIOError result;
+    callDriver("getSampleRate", result,
+               [&](IAsioDriver* d) { return d->getSampleRate(sampleRate); });
+    return result;
 }
 
 ASIOError ASIOSetSampleRate(ASIOSampleRate sampleRate)
 {
-    IAsioDriver* d = driver();
-    return d ? d->setSampleRate(sampleRate) : ASE_NotPresent;
+    ASIOError result;
+    callDriver("setSampleRate", result,
+               [&](IAsioDriver* d) { return d->setSampleRate(sampleRate); });
+    return result;
 }
 
 ASIOError ASIOGetSamplePosition(ASIOSamples* position, ASIOTimeStamp* timeStamp)
 {
-    IAsioDriver* d = driver();
-    return d ? d->getSamplePosition(position, timeStamp) : ASE_NotPresent;
+    ASIOError result;
+    callDriver("getSamplePosition", result,
+               [&](IAsioDriver* d) { return d->getSamplePosition(position, timeStamp); });
+    return result;
 }
 
 ASIOError ASIOGetChannelInfo(ASIOChannelInfo* info)
 {
-    IAsioDriver* d = driver();
-    if (!d) {
+    ASIOError result;
+    if (!callDriver("getChannelInfo", result,
+                    [&](IAsioDriver* d) { return d->getChannelInfo(info); })) {
         info->channelGroup = -1;
         info->type = 0;
         setText(info->name, kNoChannelName);
-        return ASE_NotPresent;
     }
-    return d->getChannelInfo(info);
+    return result;
 }
 
 ASIOError ASIOCreateBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChannels,
                             AsioLong bufferSize, ASIOCallbacks* callbacks)
 {
-    IAsioDriver* d = driver();
-    if (!d) {
+    ASIOError result;
+    if (!callDriver("createBuffers", result, [&](IAsioDriver* d) {
+            return d->createBuffers(bufferInfos, numChannels, bufferSize, callbacks);
+        })) {
         for (AsioLong k = 0; k < numChannels; ++k)
             bufferInfos[k].buffers[0] = bufferInfos[k].buffers[1] = nullptr;
-        return ASE_NotPresent;
     }
-    return d->createBuffers(bufferInfos, numChannels, bufferSize, callbacks);
+    return result;
 }
 
 ASIOError ASIODisposeBuffers()
 {
-    IAsioDriver* d = driver();
-    return d ? d->disposeBuffers() : ASE_NotPresent;
+    ASIOError result;
+    callDriver("disposeBuffers", result, [](IAsioDriver* d) { return d->disposeBuffers(); });
+    return result;
 }
 
 ASIOError ASIOOutputReady()
 {
-    IAsioDriver* d = driver();
-    return d ? d->outputReady() : ASE_NotPresent;
+    ASIOError result;
+    callDriver("outputReady", result, [](IAsioDriver* d) { return d->outputReady(); });
+    return result;
 }

@@ -15,6 +15,7 @@ constexpr double kHighestKeptSampleRate = 96000.0;
 constexpr AsioLong kHostEngineVersion = 2;
 constexpr AsioULong kPositionFlags = kSystemTimeValid | kSamplePositionValid;
 constexpr DWORD kQuietPollMs = 1;
+constexpr std::size_t kFaultTextBytes = 256;
 // Rates are whole numbers of hertz in practice; a driver may report one a hair off.
 constexpr double kRateToleranceHz = 0.5;
 
@@ -107,6 +108,7 @@ std::int32_t CAsioStream::openStream(std::int32_t index, RenderCallback render, 
     requestCount.store(0);
     renderCallback = render;
     renderOwner = owner;
+    ASIOForgetDriverFault();
     // By position, not by name: the table's names are cut and may repeat.
     if (!loader.loadDriverAt(index))
         return 0;
@@ -282,6 +284,16 @@ bool CAsioStream::closeStream()
     channelArrays.release(inputBuffers, outputBuffers);
     loader.removeCurrentDriver();  // the driver's release: its callbacks end there
     return disposed;
+}
+
+std::string CAsioStream::driverFaultText() const
+{
+    const AsioDriverFault* fault = ASIODriverFault();
+    if (!fault)
+        return {};
+    char text[kFaultTextBytes];
+    DescribeFault(fault->call, fault->record, text, sizeof text);
+    return text;
 }
 
 void CAsioStream::setDriverRequestHandler(DriverRequestHandler handler, void* context)

@@ -66,6 +66,10 @@ public:
     double currentSampleRate() const { return sampleRate; }
     // True if open buffers were disposed without error; a closed stream answers false.
     bool closeStream();
+    // When the driver faulted inside a call since the last open (audio/AsioCalls.h), what
+    // happened: the call, the exception and the module, for the "ASIO failed" report; else
+    // empty. The driver's own thread may fault during a run: then it appears here too.
+    std::string driverFaultText() const;
 
     // Called on the driver's thread, once per reset, buffer size change or resync request,
     // with `context`; it must return at once (post a message). Without a handler the

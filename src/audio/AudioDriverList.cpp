@@ -1,5 +1,6 @@
 #include "audio/AudioDriverList.h"
 
+#include "audio/AsioCalls.h"
 #include "audio/DriverLibrary.h"
 
 #include <cctype>
@@ -40,8 +41,7 @@ void destroyFrom(AudioDriverEntry* entry)
     if (!entry)
         return;
     destroyFrom(entry->next);  // tail first
-    if (entry->driver)
-        entry->driver->Release();
+    ASIOReleaseDriver(entry->driver);
     delete entry;
 }
 

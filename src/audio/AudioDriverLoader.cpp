@@ -1,5 +1,7 @@
 #include "audio/AudioDriverLoader.h"
 
+#include "audio/AsioCalls.h"
+
 #include <cstring>
 
 std::atomic<IAsioDriver*> activeDriver{nullptr};
@@ -26,14 +28,24 @@ std::int32_t CAudioDriverLoader::createDriver(std::int32_t index, IAsioDriver** 
     if (entry->driver)
         return kDriverAlreadyCreated;
     // ASIO drivers answer a request for their own class identifier with the ASIO interface.
+    // The driver's library is loaded and its object made in here: guarded like its calls.
     void* object = nullptr;
-    HRESULT hr = CoCreateInstance(entry->classId, nullptr, CLSCTX_INPROC_SERVER, entry->classId,
-                                  &object);
+    HRESULT hr = E_FAIL;
+    auto create = [&] {
+        hr = CoCreateInstance(entry->classId, nullptr, CLSCTX_INPROC_SERVER, entry->classId,
+                              &object);
+    };
+    FaultRecord fault;
+    if (!RunGuardedCall(create, fault)) {
+        ASIOSwitchOffDriver(nullptr, "the driver's creation", fault);
+        *driver = nullptr;
+        return kDriverFaulted;
+    }
     if (hr == S_OK && !object)
         hr = E_NOINTERFACE;  // a server that claims success without an object
     if (hr != S_OK) {
         if (object)
-            static_cast<IUnknown*>(object)->Release();
+            ASIOReleaseDriver(static_cast<IAsioDriver*>(object));
         *driver = nullptr;
         return static_cast<std::int32_t>(hr);
     }
@@ -50,7 +62,7 @@ std::int32_t CAudioDriverLoader::releaseDriver(std::int32_t index)
         entry->driver = nullptr;
         IAsioDriver* expected = driver;
         activeDriver.compare_exchange_strong(expected, nullptr);
-        driver->Release();
+        ASIOReleaseDriver(driver);
     }
     return kDriverOk;
 }

@@ -12,6 +12,10 @@
 // reference: the list entry does.
 extern std::atomic<IAsioDriver*> activeDriver;
 
+// createDriver: the driver faulted while it was being created (audio/AsioCalls.h has what
+// happened).
+constexpr std::int32_t kDriverFaulted = -5004;
+
 class CAudioDriverLoader : public CAudioDriverList {
 public:
     explicit CAudioDriverLoader(const char* asioKey = kAsioDriversKey);

@@ -23,6 +23,41 @@ constexpr std::int32_t kSmpteFrameRate = 1;
 // Room offered to the plug-in for a program name: more than it should ever write.
 constexpr std::size_t kNameScratchBytes = 1024;
 
+// The names a fault report gives the dispatcher's opcodes.
+struct OpcodeName {
+    std::int32_t opcode;
+    const char* name;
+};
+
+constexpr OpcodeName kOpcodeNames[] = {
+    {effOpen, "effOpen"},
+    {effClose, "effClose"},
+    {effSetProgram, "effSetProgram"},
+    {effGetProgram, "effGetProgram"},
+    {effSetProgramName, "effSetProgramName"},
+    {effGetProgramName, "effGetProgramName"},
+    {effSetSampleRate, "effSetSampleRate"},
+    {effSetBlockSize, "effSetBlockSize"},
+    {effMainsChanged, "effMainsChanged"},
+    {effEditGetRect, "effEditGetRect"},
+    {effEditOpen, "effEditOpen"},
+    {effEditClose, "effEditClose"},
+    {effEditIdle, "effEditIdle"},
+    {effGetChunk, "effGetChunk"},
+    {effSetChunk, "effSetChunk"},
+    {effProcessEvents, "effProcessEvents"},
+    {effGetProgramNameIndexed, "effGetProgramNameIndexed"},
+};
+
+const char* NameOf(std::int32_t opcode)
+{
+    for (const OpcodeName& entry : kOpcodeNames) {
+        if (entry.opcode == opcode)
+            return entry.name;
+    }
+    return "the dispatcher";
+}
+
 void InitialTimeInfo(VstTimeInfo& info)
 {
     std::memset(&info, 0, sizeof info);
@@ -59,6 +94,41 @@ CVstPlugin::~CVstPlugin()
     Unload();
 }
 
+// ---- Guarded calls --------------------------------------------------------------------------
+
+template <typename Call>
+bool CVstPlugin::CallPlugin(const char* name, Call& call)
+{
+    if (Faulted())
+        return false;
+    FaultRecord record;
+    if (RunGuardedCall(call, record))
+        return true;
+    SwitchOff(name, record);
+    return false;
+}
+
+// The first fault is kept; a second one on another thread at the same moment only switches
+// the plug-in off. No allocation and no system call: this may run on the audio thread.
+void CVstPlugin::SwitchOff(const char* name, const FaultRecord& record)
+{
+    std::int32_t expected = kNoFault;
+    if (!m_faultState.compare_exchange_strong(expected, kFaultBeingWritten))
+        return;
+    m_fault.call = name;
+    m_fault.record = record;
+    m_faultState.store(kFaultPublished, std::memory_order_release);
+}
+
+VstIntPtr CVstPlugin::DispatchTo(AEffect* effect, std::int32_t opcode, std::int32_t index,
+                                 VstIntPtr value, void* ptr, float opt)
+{
+    VstIntPtr result = 0;
+    auto call = [&] { result = effect->dispatcher(effect, opcode, index, value, ptr, opt); };
+    CallPlugin(NameOf(opcode), call);
+    return result;
+}
+
 // ---- Loading --------------------------------------------------------------------------------
 
 bool CVstPlugin::IsUsable(const AEffect* effect)
@@ -75,6 +145,7 @@ bool CVstPlugin::IsUsable(const AEffect* effect)
 bool CVstPlugin::Load(const char* path)
 {
     Unload();
+    m_faultState.store(kNoFault);  // the last plug-in's fault is history
     // An empty name would give the POSIX loader the program itself.
     if (path == nullptr || *path == '\0')
         return false;
@@ -84,12 +155,16 @@ bool CVstPlugin::Load(const char* path)
     VstPluginEntry entry = FindPluginEntry(library, "VSTPluginMain");
     if (entry == nullptr)
         entry = FindPluginEntry(library, "main");
-    AEffect* effect = entry != nullptr ? entry(&CVstPlugin::HostCallback) : nullptr;
+    AEffect* effect = nullptr;
+    auto create = [&] { effect = entry(&CVstPlugin::HostCallback); };
+    if (entry != nullptr && !CallPlugin("the entry point", create))
+        return false;  // the library stays: see Unload
     if (!IsUsable(effect)) {
         // A record with the right magic was created by the plug-in: let it destroy itself.
         if (effect != nullptr && effect->magic == kEffectMagic && effect->dispatcher != nullptr)
-            effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
-        ClosePluginLibrary(library);
+            DispatchTo(effect, effClose);
+        if (!Faulted())
+            ClosePluginLibrary(library);
         return false;
     }
     m_library = library;
@@ -147,6 +222,14 @@ void CVstPlugin::AllocateBuffers()
         m_inputs[i] = m_silence;
 }
 
+// The buffers of a plug-in that faulted stay allocated for the rest of the run: its own
+// threads may still write to them. Deliberately never freed.
+void CVstPlugin::AbandonBuffers()
+{
+    new std::vector<float>(std::move(m_bufferStore));
+    ReleaseBuffers();
+}
+
 void CVstPlugin::ReleaseBuffers()
 {
     std::fill(std::begin(m_inputs), std::end(m_inputs), nullptr);
@@ -163,7 +246,8 @@ void CVstPlugin::Unload()
     m_loaded.store(0);
     while (m_renders.load() != 0)
         std::this_thread::yield();
-    // The closing sequence every plug-in expects before its library goes away.
+    // The closing sequence every plug-in expects before its library goes away; a plug-in
+    // that faulted, before or during it, is not called (Dispatch) and keeps its library.
     if (m_editorOpen)
         Dispatch(effEditClose);
     if (m_mainsOn)
@@ -172,9 +256,13 @@ void CVstPlugin::Unload()
     m_editorOpen = m_mainsOn = false;
     m_effect = nullptr;
     m_entry = nullptr;
-    ReleaseBuffers();
+    if (Faulted())
+        AbandonBuffers();
+    else
+        ReleaseBuffers();
     ClearProperties();
-    ClosePluginLibrary(m_library);
+    if (!Faulted())
+        ClosePluginLibrary(m_library);
     m_library = nullptr;
 }
 
@@ -184,7 +272,7 @@ VstIntPtr CVstPlugin::Dispatch(std::int32_t opcode, std::int32_t index, VstIntPt
                                float opt)
 {
     AEffect* effect = m_effect;
-    return effect != nullptr ? effect->dispatcher(effect, opcode, index, value, ptr, opt) : 0;
+    return effect != nullptr ? DispatchTo(effect, opcode, index, value, ptr, opt) : 0;
 }
 
 VstIntPtr CVstPlugin::Open()
@@ -263,14 +351,19 @@ float CVstPlugin::GetParameter(std::int32_t index)
     AEffect* effect = m_effect;
     if (effect == nullptr || index < 0 || index >= m_numParams || effect->getParameter == nullptr)
         return 0.0f;
-    return effect->getParameter(effect, index);
+    float value = 0.0f;
+    auto call = [&] { value = effect->getParameter(effect, index); };
+    CallPlugin("getParameter", call);
+    return value;
 }
 
 void CVstPlugin::SetParameter(std::int32_t index, float value)
 {
     AEffect* effect = m_effect;
-    if (effect != nullptr && index >= 0 && index < m_numParams && effect->setParameter != nullptr)
-        effect->setParameter(effect, index, value);
+    if (effect == nullptr || index < 0 || index >= m_numParams || effect->setParameter == nullptr)
+        return;
+    auto call = [&] { effect->setParameter(effect, index, value); };
+    CallPlugin("setParameter", call);
 }
 
 // Counted in before the renders are watched, as Unload does: a render that started before
@@ -351,7 +444,7 @@ VstIntPtr VST_CALL CVstPlugin::HostCallback(AEffect* effect, std::int32_t opcode
 std::uint32_t CVstPlugin::AddMidiEvent(std::uint8_t status, std::uint8_t data1,
                                        std::uint8_t data2, float rate, std::uint32_t timestamp)
 {
-    if (m_loaded.load() == 0)
+    if (m_loaded.load() == 0 || Faulted())
         return 0;
     return m_events.AddMidiEvent(status, data1, data2, rate, timestamp).count;
 }
@@ -359,7 +452,7 @@ std::uint32_t CVstPlugin::AddMidiEvent(std::uint8_t status, std::uint8_t data1,
 void CVstPlugin::AddSysExEvent(const void* data, std::int32_t length, float rate,
                                std::uint32_t timestamp)
 {
-    if (m_loaded.load() != 0)
+    if (m_loaded.load() != 0 && !Faulted())
         m_events.AddSysExEvent(data, length, rate, timestamp);
 }
 
@@ -373,7 +466,7 @@ bool CVstPlugin::HandEventsOver(std::int32_t frames)
 {
     // A plug-in that is no synth is never given events: its list fills up and later events
     // are dropped.
-    if (m_loaded.load() == 0 || m_isSynth == 0)
+    if (m_loaded.load() == 0 || m_isSynth == 0 || Faulted())
         return false;
     VstEventsBlock* events = m_events.HandOver(frames);
     if (events == nullptr)
@@ -409,19 +502,23 @@ std::int32_t CVstPlugin::Render(float** inputs, float** outputs, std::int32_t fr
         inputChannels = 0;
     if (outputs == nullptr)
         outputChannels = 0;
-    if (m_pauses.load() != 0) {  // the state is being loaded: silence meanwhile
+    const auto silence = [&] {
         for (std::int32_t c = 0; c < std::min(outputChannels, kStreamOutputs); ++c) {
             if (outputs[c] != nullptr)
                 std::memset(outputs[c], 0, static_cast<std::size_t>(frames) * sizeof(float));
         }
         return 0;
-    }
+    };
+    // The state is being loaded, or the plug-in is switched off: silence.
+    if (m_pauses.load() != 0 || Faulted())
+        return silence();
     // The plug-in's buffers hold kBufferFrames: a longer block is rendered piece by piece.
     for (std::int32_t offset = 0; offset < frames; offset += kBufferFrames) {
         const std::int32_t piece = std::min(kBufferFrames, frames - offset);
         RenderPiece(inputs, outputs, offset, piece, inputChannels, outputChannels, replacing);
     }
-    return frames;
+    // A fault during the block: none of it is played.
+    return Faulted() ? silence() : frames;
 }
 
 void CVstPlugin::RenderPiece(float** inputs, float** outputs, std::int32_t offset,
@@ -443,17 +540,19 @@ void CVstPlugin::RenderPiece(float** inputs, float** outputs, std::int32_t offse
 
     // Load made sure the plug-in's preferred entry exists; asked for the other one, which a
     // plug-in may leave null, the existing one serves.
-    if (replacing && m_effect->processReplacing != nullptr) {
-        m_effect->processReplacing(m_effect, m_inputs, m_outputs, frames);
-    } else if (m_effect->process != nullptr) {
-        // The accumulating entry adds to what the buffers hold: start every block from
-        // silence, or the previous block would sound again.
+    AEffect* effect = m_effect;
+    const bool accumulating =
+        !(replacing && effect->processReplacing != nullptr) && effect->process != nullptr;
+    // The accumulating entry adds to what the buffers hold: start every block from silence,
+    // or the previous block would sound again.
+    if (accumulating) {
         for (std::int32_t j = 0; j < m_numOutputs; ++j)
             std::memset(m_outputs[j], 0, bytes);
-        m_effect->process(m_effect, m_inputs, m_outputs, frames);
-    } else {
-        m_effect->processReplacing(m_effect, m_inputs, m_outputs, frames);
     }
+    const VstProcess entry = accumulating ? effect->process : effect->processReplacing;
+    auto call = [&] { entry(effect, m_inputs, m_outputs, frames); };
+    if (!CallPlugin(accumulating ? "process" : "processReplacing", call))
+        return;
 
     for (std::int32_t c = 0; c < std::min(outputChannels, kStreamOutputs); ++c) {
         if (outputs[c] == nullptr)

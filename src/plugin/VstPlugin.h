@@ -10,14 +10,28 @@
 // and the event list hands over lock-free (plugin/EventList.h). Unload waits, on its own
 // thread, until a render that is already running has left the plug-in, so the audio thread
 // never meets a released library; the audio thread itself never waits.
+//
+// Faults. Every call into the plug-in runs under the call guard (plugin/FaultGuard.h). The
+// first fault switches the plug-in off for good: it is never called again, not even to close
+// it; its library stays in the process (releasing a broken module could run its code again)
+// and so do its buffers (its own threads may still write to them); blocks render silence and
+// events are no longer handed over. The call that faulted and the fault are kept for the
+// user-interface thread, which polls Fault().
 
 #include "plugin/EventList.h"
+#include "plugin/FaultGuard.h"
 #include "plugin/PluginLibrary.h"
 #include "plugin/VstInterface.h"
 
 #include <atomic>
 #include <cstdint>
 #include <vector>
+
+// What switched a plug-in off.
+struct PluginFault {
+    const char* call = nullptr;  // "processReplacing", "effEditOpen", "the entry point", ...
+    FaultRecord record;
+};
 
 class CVstPlugin {
 public:
@@ -42,6 +56,15 @@ public:
     // releases the library. Nothing happens when nothing is loaded.
     void Unload();
     bool IsLoaded() const { return m_loaded.load() != 0; }
+
+    // True from the moment a call into the plug-in faulted until the next Load (any thread).
+    bool Faulted() const { return m_faultState.load(std::memory_order_acquire) != kNoFault; }
+    // The fault once it is written in full, else null. Stays readable after Unload.
+    const PluginFault* Fault() const
+    {
+        return m_faultState.load(std::memory_order_acquire) == kFaultPublished ? &m_fault
+                                                                                : nullptr;
+    }
 
     // Dispatcher calls. Each answers the plug-in's result, or 0 when nothing is loaded.
     VstIntPtr Open();
@@ -149,6 +172,18 @@ private:
     // Counts a render in progress for as long as it lives (see Unload).
     class RenderScope;
 
+    static constexpr std::int32_t kNoFault = 0;
+    static constexpr std::int32_t kFaultBeingWritten = 1;
+    static constexpr std::int32_t kFaultPublished = 2;
+
+    // Runs `call` (a call into the plug-in named `name`) under the guard, unless the plug-in
+    // is switched off already; false when it did not return.
+    template <typename Call>
+    bool CallPlugin(const char* name, Call& call);
+    void SwitchOff(const char* name, const FaultRecord& record);
+    VstIntPtr DispatchTo(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
+                         VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
+    void AbandonBuffers();
     static bool IsUsable(const AEffect* effect);
     void CopyProperties(const AEffect& effect);
     void ClearProperties();
@@ -191,4 +226,8 @@ private:
     std::atomic<std::int32_t> m_pauses{0};
     bool m_editorOpen = false;
     bool m_mainsOn = false;
+    // kNoFault, then kFaultBeingWritten by the one thread whose call faulted first, then
+    // kFaultPublished once m_fault is complete.
+    std::atomic<std::int32_t> m_faultState{kNoFault};
+    PluginFault m_fault;
 };

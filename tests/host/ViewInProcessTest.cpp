@@ -289,4 +289,22 @@ TEST_P(DemoInProcess, PresetsListTheInstrumentsProgramsAndTheCaptionNamesTheFirs
     EXPECT_STREQ(caption, "Zumbrel - Brass Section");
 }
 
+// The demo keeps its programs in a chunk: its bank and program files carry the chunk, and a
+// bank applied back restores the names it holds.
+TEST_P(DemoInProcess, StateTravelsAsChunks)
+{
+    const std::vector<std::uint8_t> bytes = Instrument().SaveInstrumentState(false);
+    preset::ReadResult bank = preset::Read(bytes.data(), bytes.size());
+    ASSERT_EQ(bank.error, preset::Error::None);
+    EXPECT_EQ(bank.file.form, preset::Form::BankChunk);
+    EXPECT_EQ(bank.file.programCount, 8);
+    const std::vector<std::uint8_t> program = Instrument().SaveInstrumentState(true);
+    EXPECT_EQ(preset::Read(program.data(), program.size()).file.form, preset::Form::ProgramChunk);
+
+    SendMessageA(Frame(), WM_COMMAND, kFirstProgram + 6, 0);
+    EXPECT_EQ(Instrument().LoadInstrumentState(bytes), "");
+    EXPECT_EQ(Caption(), "Zumbrel - Warm Keys");
+    EXPECT_EQ(Instrument().SaveInstrumentState(false), bytes);
+}
+
 INSTANTIATE_TEST_SUITE_P(Instruments, DemoInProcess, testing::Values("demo"));

@@ -28,6 +28,21 @@
  *   ZUMBREL_PROBE_OUTPUT   "inf", "-inf" or "nan": every output sample is that value
  *                          (a filter that blew up)
  *   ZUMBREL_PROBE_IDLE_MS  the editor's idle call takes that many milliseconds
+ *   ZUMBREL_PROBE_FAULT    what goes wrong, every time the call named by ZUMBREL_PROBE_FAULT_IN
+ *                          is made (Windows):
+ *                            access    an access violation
+ *                            illegal   an illegal instruction
+ *                            divide    an integer division by zero
+ *                            raise     RaiseException with ZUMBREL_PROBE_FAULT_VALUE as the
+ *                                      code (default 0xE0000001), handled by nobody
+ *                            stack     a stack overflow by recursion
+ *                            handled   an exception raised and handled by the probe itself
+ *                                      (a handler frame of its own): it plays on
+ *                            stall     sleeps ZUMBREL_PROBE_FAULT_VALUE milliseconds, once
+ *                            hang      never returns
+ *   ZUMBREL_PROBE_FAULT_IN the call: entry, effOpen, effClose, effEditOpen, effEditIdle,
+ *                          effSetProgram, effGetChunk, process (both rendering entries),
+ *                          setParameter, getParameter
  */
 #define __USE_MINGW_ANSI_STDIO 1
 #include <math.h>
@@ -201,6 +216,10 @@ static float chunk[PROBE_STORED_PROGRAMS * PROBE_PARAMS];
 static int forced_output;  /* 1: every output sample is forced_value */
 static float forced_value;
 static int idle_ms;
+static char fault_kind[32];
+static char fault_call[32];
+static unsigned long fault_value;
+static int stalled;
 #ifdef _WIN32
 static HWND editor_window;
 #endif
@@ -246,7 +265,109 @@ static void read_misbehaviour(void)
                    : strcmp(output, "-inf") == 0 ? -INFINITY
                                                  : NAN;
     idle_ms = atoi(environment("ZUMBREL_PROBE_IDLE_MS", buffer, sizeof buffer) ? buffer : "0");
+    snprintf(fault_kind, sizeof fault_kind, "%s",
+             environment("ZUMBREL_PROBE_FAULT", buffer, sizeof buffer) ? buffer : "");
+    snprintf(fault_call, sizeof fault_call, "%s",
+             environment("ZUMBREL_PROBE_FAULT_IN", buffer, sizeof buffer) ? buffer : "");
+    fault_value = strtoul(environment("ZUMBREL_PROBE_FAULT_VALUE", buffer, sizeof buffer)
+                              ? buffer : "0", NULL, 0);
+    stalled = 0;
 }
+
+/* ---- Faults ------------------------------------------------------------------------------ */
+#ifdef _WIN32
+#define PROBE_DEFAULT_RAISED_CODE 0xE0000001u
+#define PROBE_OWN_CODE 0xE0000002u /* raised and handled by the probe itself */
+
+static volatile uintptr_t unmapped_address = 16; /* no page is mapped there */
+static volatile int divisor;
+static volatile int quotient;
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
+static int __attribute__((noinline)) recurse(volatile char* previous)
+{
+    volatile char frame[1024];
+    frame[0] = (char)(previous[0] + 1);
+    return recurse(frame) + frame[0];
+}
+#pragma GCC diagnostic pop
+
+#if defined(__x86_64__)
+/* The filter of the probe's own handler frame (mingw-w64's __try1 on 64-bit). */
+static long __attribute__((used)) own_exception_filter(EXCEPTION_POINTERS* pointers, void* frame)
+{
+    (void)frame;
+    return pointers->ExceptionRecord->ExceptionCode == PROBE_OWN_CODE
+               ? EXCEPTION_CONTINUE_EXECUTION : EXCEPTION_CONTINUE_SEARCH;
+}
+
+static void __attribute__((noinline)) raise_and_handle(void)
+{
+    __try1(own_exception_filter)
+    RaiseException(PROBE_OWN_CODE, 0, 0, NULL);
+    __except1
+}
+#else
+/* A handler record of the probe's own on the thread's chain (32-bit). */
+static EXCEPTION_DISPOSITION __cdecl own_exception_handler(EXCEPTION_RECORD* record, void* frame,
+                                                          CONTEXT* context, void* dispatcher)
+{
+    (void)frame;
+    (void)context;
+    (void)dispatcher;
+    if (record->ExceptionCode == PROBE_OWN_CODE
+        && !(record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)))
+        return ExceptionContinueExecution;
+    return ExceptionContinueSearch;
+}
+
+static void __attribute__((noinline)) raise_and_handle(void)
+{
+    struct {
+        void* next;
+        void* handler;
+    } record;
+    record.handler = (void*)own_exception_handler;
+    __asm__ volatile("movl %%fs:0, %0" : "=r"(record.next));
+    __asm__ volatile("movl %0, %%fs:0" : : "r"(&record) : "memory");
+    RaiseException(PROBE_OWN_CODE, 0, 0, NULL);
+    __asm__ volatile("movl %0, %%fs:0" : : "r"(record.next) : "memory");
+}
+#endif
+
+static void misbehave(const char* call)
+{
+    if (strcmp(call, fault_call) != 0)
+        return;
+    if (strcmp(fault_kind, "access") == 0) {
+        *(volatile int*)unmapped_address = 1;
+    } else if (strcmp(fault_kind, "illegal") == 0) {
+        __builtin_trap();
+    } else if (strcmp(fault_kind, "divide") == 0) {
+        quotient = (quotient + 1) / divisor;
+    } else if (strcmp(fault_kind, "raise") == 0) {
+        RaiseException(fault_value != 0 ? (DWORD)fault_value : PROBE_DEFAULT_RAISED_CODE,
+                       EXCEPTION_NONCONTINUABLE, 0, NULL);
+    } else if (strcmp(fault_kind, "stack") == 0) {
+        char first = 0;
+        quotient = recurse(&first);
+    } else if (strcmp(fault_kind, "handled") == 0) {
+        raise_and_handle();
+    } else if (strcmp(fault_kind, "stall") == 0 && !stalled) {
+        stalled = 1;
+        Sleep((DWORD)fault_value);
+    } else if (strcmp(fault_kind, "hang") == 0) {
+        for (;;)
+            Sleep(INFINITE);
+    }
+}
+#else
+static void misbehave(const char* call)
+{
+    (void)call;
+}
+#endif
 
 static void log_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 static void log_line(const char* format, ...)
@@ -386,6 +507,7 @@ static void PROBE_CDECL probe_process(probe_effect* e, float** inputs, float** o
     const int inside = __atomic_add_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
     (void)e;
     log_process("accumulating", inputs, frames, inside);
+    misbehave("process");
     render(inputs, outputs, frames, 1);
     __atomic_sub_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
 }
@@ -396,6 +518,7 @@ static void PROBE_CDECL probe_process_replacing(probe_effect* e, float** inputs,
     const int inside = __atomic_add_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
     (void)e;
     log_process("replacing", inputs, frames, inside);
+    misbehave("process");
     render(inputs, outputs, frames, 0);
     __atomic_sub_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
 }
@@ -438,6 +561,20 @@ static void close_editor(void)
 #endif
 }
 
+/* The opcode's name as ZUMBREL_PROBE_FAULT_IN spells it. */
+static const char* opcode_name(int32_t op)
+{
+    switch (op) {
+    case OP_OPEN: return "effOpen";
+    case OP_CLOSE: return "effClose";
+    case OP_SET_PROGRAM: return "effSetProgram";
+    case OP_GET_CHUNK: return "effGetChunk";
+    case OP_EDIT_OPEN: return "effEditOpen";
+    case OP_EDIT_IDLE: return "effEditIdle";
+    default: return "";
+    }
+}
+
 static intptr_t PROBE_CDECL probe_dispatch(probe_effect* e, int32_t op, int32_t index,
                                            intptr_t value, void* ptr, float opt)
 {
@@ -445,6 +582,7 @@ static intptr_t PROBE_CDECL probe_dispatch(probe_effect* e, int32_t op, int32_t 
     if (op != OP_PROCESS_EVENTS)
         log_line("dispatch tid=%lu op=%d index=%d value=%lld ptr=%d opt=%g", thread_tag(), op,
                  index, (long long)value, ptr != NULL, opt);
+    misbehave(opcode_name(op));
     switch (op) {
     case OP_SET_PROGRAM:
         current_program = (int32_t)value;
@@ -511,6 +649,7 @@ static intptr_t PROBE_CDECL probe_dispatch(probe_effect* e, int32_t op, int32_t 
 static void PROBE_CDECL probe_set_parameter(probe_effect* e, int32_t index, float value)
 {
     (void)e;
+    misbehave("setParameter");
     if (index >= 0 && index < PROBE_PARAMS)
         values[slot(current_program)][index] = value;
 }
@@ -518,6 +657,7 @@ static void PROBE_CDECL probe_set_parameter(probe_effect* e, int32_t index, floa
 static float PROBE_CDECL probe_get_parameter(probe_effect* e, int32_t index)
 {
     (void)e;
+    misbehave("getParameter");
     return index >= 0 && index < PROBE_PARAMS ? values[slot(current_program)][index] : 0.0f;
 }
 
@@ -538,6 +678,7 @@ static probe_effect* create(probe_host_fn host_callback)
     version = host(NULL, HOST_VERSION, 0, 0, NULL, 0.0f);
     time = host(&effect, HOST_GET_TIME, 0, 0, NULL, 0.0f);
     log_line("entry tid=%lu version=%lld time=%d", thread_tag(), (long long)version, time != 0);
+    misbehave("entry");
     if (PROBE_RETURN_NULL)
         return NULL;
     effect.magic = PROBE_MAGIC;

@@ -156,6 +156,9 @@ enum { SIM_SIGNAL_SILENCE = 0, SIM_SIGNAL_SINE = 1 };
 enum { SIM_WAV_FLOAT = 0, SIM_WAV_NATIVE = 1 };
 /* A well-behaved driver stops calling back in stop(); the others keep going for a while. */
 enum { SIM_ROGUE_NONE = 0, SIM_ROGUE_UNTIL_DISPOSE = 1, SIM_ROGUE_UNTIL_RELEASE = 2 };
+/* A driver that faults inside a call: an access violation, or a C++ exception of the
+ * compilers drivers are usually built with, left unhandled. */
+enum { SIM_FAULT_NONE = 0, SIM_FAULT_ACCESS = 1, SIM_FAULT_CPP_EXCEPTION = 2 };
 /* A driver whose rate change fails: with an error, or claiming success while the rate stays. */
 enum { SIM_SET_RATE_WORKS = 0, SIM_SET_RATE_FAILS = 1, SIM_SET_RATE_IGNORED = 2 };
 
@@ -175,6 +178,8 @@ typedef struct {
     int failGetChannels;
     int failGetBufferSize;
     int failSetSampleRate; /* SIM_SET_RATE_... */
+    int faultCreateBuffers; /* SIM_FAULT_... */
+    int faultStart;
     long refuseCreate; /* non-zero HRESULT answered by the class factory */
     int timeInfo;      /* ask the host for bufferSwitchTimeInfo */
     int directProcess;

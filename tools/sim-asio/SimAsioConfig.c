@@ -14,6 +14,8 @@
  *                                   that call answers an error
  *   FailSetSampleRate               canSampleRate still accepts the rate, but setSampleRate
  *                                   1: answers an error; 2: answers success; the rate stays
+ *   FaultCreateBuffers, FaultStart  that call faults: 1 an access violation, 2 an unhandled
+ *                                   C++ exception (code 0xE06D7363)
  *   RefuseCreate                    HRESULT the class factory answers (1 means E_FAIL)
  *   TimeInfo                        ask the host for bufferSwitchTimeInfo (default 1)
  *   DirectProcess                   flag passed with each switch (default 1)
@@ -180,6 +182,8 @@ void simConfigRead(SimConfig* c, HKEY key)
     readFlag(key, "FailGetChannels", &c->failGetChannels);
     readFlag(key, "FailGetBufferSize", &c->failGetBufferSize);
     readFlag(key, "FailSetSampleRate", &c->failSetSampleRate);
+    readFlag(key, "FaultCreateBuffers", &c->faultCreateBuffers);
+    readFlag(key, "FaultStart", &c->faultStart);
     v = 0;
     readLong(key, "RefuseCreate", &v, LONG_MIN, LONG_MAX);
     c->refuseCreate = v == 1 ? (long)E_FAIL : v;

@@ -101,6 +101,17 @@ static void SIM_THISCALL getErrorMessage(SimAsio* self, char* text)
         copyText(text, self->config.failInit ? self->config.initError : kNoError, 124);
 }
 
+/* The faults a broken driver has inside a call (SIM_FAULT_...). */
+static volatile LONG_PTR faultAddress = 16; /* no page is mapped there */
+
+static void fault(int kind)
+{
+    if (kind == SIM_FAULT_ACCESS)
+        *(volatile LONG*)faultAddress = 1;
+    else if (kind == SIM_FAULT_CPP_EXCEPTION)
+        RaiseException(0xE06D7363u, EXCEPTION_NONCONTINUABLE, 0, NULL);
+}
+
 static ASIOError SIM_THISCALL start(SimAsio* self)
 {
     long i;
@@ -108,6 +119,7 @@ static ASIOError SIM_THISCALL start(SimAsio* self)
         return SIM_ASE_InvalidMode;
     if (self->started)
         return SIM_ASE_OK;
+    fault(self->config.faultStart);
     /* A misbehaving driver: switches before start has returned. */
     for (i = 0; i < self->config.switchesInStart; ++i)
         simRogueSwitch(self, i & 1);
@@ -325,6 +337,7 @@ static ASIOError SIM_THISCALL createBuffers(SimAsio* self, SimBufferInfo* infos,
         infos[k].buffers[0] = infos[k].buffers[1] = NULL;
     if (self->config.failCreateBuffers)
         return SIM_ASE_NoMemory;
+    fault(self->config.faultCreateBuffers);
     self->frames = frames;
     if (!allocateChannels(self, infos, count, frames)) {
         freeBuffers(self);
