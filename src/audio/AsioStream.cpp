@@ -382,6 +382,7 @@ void CAsioStream::processBlock(AsioLong index)
     // Wraps around after 2^31 frames instead of overflowing.
     blockPosition = static_cast<std::int32_t>(static_cast<std::uint32_t>(blockPosition)
                                               + static_cast<std::uint32_t>(preferredSize));
+    completedCount.fetch_add(1, std::memory_order_relaxed);
     processing.store(false, std::memory_order_release);
 }
 

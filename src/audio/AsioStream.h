@@ -82,6 +82,11 @@ public:
     std::int32_t skippedSwitches() const { return skippedCount.load(std::memory_order_relaxed); }
 
     bool isRunning() const { return running.load(std::memory_order_acquire); }
+    // Blocks processed to the end since the stream was made (wraps around), and whether one
+    // is being processed now: a watchdog on the user-interface thread tells a block stuck in
+    // the instrument from a driver that stopped calling.
+    std::uint32_t completedBlocks() const { return completedCount.load(std::memory_order_relaxed); }
+    bool blockInProgress() const { return processing.load(std::memory_order_relaxed); }
     std::int32_t bufferFrames() const { return preferredSize; }
     std::int32_t inputCount() const { return inputChannels; }
     std::int32_t outputCount() const { return outputChannels; }
@@ -147,6 +152,7 @@ private:
     std::atomic<int> blocksInside{0};  // processBlock calls under way
     std::atomic<bool> processing{false};  // a block is being processed
     std::atomic<std::int32_t> skippedCount{0};
+    std::atomic<std::uint32_t> completedCount{0};
     std::atomic<std::int32_t> requestCount{0};
     std::atomic<DriverRequestHandler> requestHandler{nullptr};
     std::atomic<void*> requestContext{nullptr};

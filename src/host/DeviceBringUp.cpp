@@ -29,6 +29,7 @@ void CTarvolinView::BringUpDevices()
     m_plugin.DiscardEvents();
 
     m_reopenLimit.Reset();
+    m_driverFaultShown = false;  // a new open forgets the last driver's fault
     m_asioDriver = m_settings.getInt(kDeviceSection, "asio", 0, kDecimal);
     m_midiInPort = m_settings.getInt(kDeviceSection, "midiin", 0, kDecimal);
     m_sampleRateCode = m_settings.getInt(kDeviceSection, "samplerate", 0, kDecimal);
@@ -53,7 +54,7 @@ void CTarvolinView::BringUpAudio()
     }
     m_asioStream.setDriverRequestHandler(&CTarvolinView::OnDriverRequest, this);
     if (!m_asioStream.openStream(m_asioDriver - 1, &CVstPlugin::RenderCallback, &m_plugin)) {
-        ShowStopMessage(kAsioFailed);
+        ReportAsioFailure();
         return;
     }
     const int rate = host::SampleRateForCode(m_sampleRateCode);
@@ -65,7 +66,21 @@ void CTarvolinView::BringUpAudio()
         }
     }
     TellPluginTheStreamRate();
-    m_asioStream.startStream();
+    m_blocksSeen = m_asioStream.completedBlocks();
+    m_blocksMovedAt = GetTickCount64();
+    if (!m_asioStream.startStream()) {
+        m_asioStream.closeStream();
+        ReportAsioFailure();
+    }
+}
+
+// "ASIO failed", with what happened when the driver faulted (it is out of the call layer then,
+// and reported once).
+void CTarvolinView::ReportAsioFailure()
+{
+    const std::string fault = m_asioStream.driverFaultText();
+    m_driverFaultShown = !fault.empty();
+    ShowStopMessage(fault.empty() ? std::string(kAsioFailed) : std::string(kAsioFailed) + "\n\n" + fault);
 }
 
 // A driver that cannot tell its rate leaves the plug-in at the rate it has.

@@ -20,14 +20,16 @@ constexpr char kNotRunning[] = "no instrument is running";
 constexpr std::int32_t kAllCategories = -1;
 } // namespace
 
+// A switched-off instrument has no state to give or take (saving it would write an empty one
+// over the kept bank).
 bool CTarvolinView::InstrumentRunning() const
 {
-    return m_instrumentRunning && m_plugin.IsLoaded();
+    return m_instrumentRunning && m_plugin.IsLoaded() && !m_plugin.Faulted();
 }
 
 std::vector<std::uint8_t> CTarvolinView::SaveInstrumentState(bool program)
 {
-    if (!InstrumentRunning()) {
+    if (!InstrumentRunning() || !RefusalWhileStuck().empty()) {
         return {};
     }
     return preset::Write(program ? preset::CaptureProgram(m_plugin)
@@ -38,6 +40,9 @@ std::string CTarvolinView::LoadInstrumentState(const std::vector<std::uint8_t>& 
 {
     if (!InstrumentRunning()) {
         return kNotRunning;
+    }
+    if (const std::string refusal = RefusalWhileStuck(); !refusal.empty()) {
+        return refusal;
     }
     const preset::ReadResult read = preset::Read(bytes.data(), bytes.size());
     if (read.error != preset::Error::None) {

@@ -1,6 +1,8 @@
 #include "host/TarvolinView.h"
 
+#include "host/CloseWatchdog.h"
 #include "host/HostRules.h"
+#include "plugin/FaultGuard.h"
 #include "resource.h"
 #include "settings/DeviceSettingsDialog.h"
 #include "toolkit/FrameWnd.h"
@@ -16,6 +18,8 @@ constexpr DWORD kDirectoryCapacity = MAX_PATH;
 // Editors expect their idle call 20 to 50 times a second on the window's thread.
 constexpr UINT_PTR kEditorIdleTimer = 1;
 constexpr UINT kEditorIdleMs = 30;
+// Closing never takes longer than this (host/CloseWatchdog.h).
+constexpr DWORD kCloseLimitMs = 8000;
 } // namespace
 
 namespace {
@@ -52,13 +56,20 @@ void CTarvolinView::OnInitialUpdate()
         return;
     }
     m_startupDone = true;
+    // Faults outside any guarded call (on a driver's own thread, say) end the program with a
+    // message naming the module, never silently.
+    InstallLastResortFaultHandler();
     CFormView::OnInitialUpdate();
     GetParentFrame()->RecalcLayout();
     ResizeParentToFit();
 
     ReadDirectoryPath();
     if (!OpenInstrument()) {
-        ReportMissingInstrument();
+        if (m_plugin.Fault() != nullptr) {
+            ReportStartupFault();
+        } else {
+            ReportMissingInstrument();
+        }
         return;
     }
     SizeFrameAroundEditor();
@@ -70,6 +81,7 @@ void CTarvolinView::OnInitialUpdate()
     BringUpDevices();
     m_driverNames[0] = "none";
     PublishDriverList();
+    StartHealthTimer();
 }
 
 void CTarvolinView::ReadDirectoryPath()
@@ -100,8 +112,15 @@ bool CTarvolinView::OpenInstrument()
     m_plugin.SetBlockSize(kPluginBlockSize);
     m_plugin.SetSampleRate(kStartupSampleRate);
     m_plugin.MainsChanged(1);
+    if (m_plugin.Faulted()) {
+        return false;
+    }
     m_plugin.EditOpen(m_hWnd);
-    StartEditorIdle();
+    if (m_plugin.EditorFault() != nullptr) {
+        ReportEditorFault();
+    } else {
+        StartEditorIdle();
+    }
     return true;
 }
 
@@ -176,6 +195,11 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
         ShutDown();
         return false;
     case WM_TIMER:
+        if (IsHealthTimer(wParam)) {
+            CheckHealth();
+            result = 0;
+            return true;
+        }
         if (wParam != kEditorIdleTimer) {
             return false;
         }
@@ -197,12 +221,19 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
 }
 
 // Devices first: once the stream is closed no render call runs, once the port is closed no
-// delivery arrives; only then is the plug-in released. Safe to run more than once.
+// delivery arrives; only then is the plug-in released. Safe to run more than once. The whole
+// close is bounded by a watchdog, whatever a component does in its last calls.
 void CTarvolinView::ShutDown() noexcept
 {
+    const host::CCloseWatchdog watchdog(kCloseLimitMs);
+    StopHealthTimer();
     if (m_editorIdleRunning) {
         KillTimer(m_hWnd, kEditorIdleTimer);
         m_editorIdleRunning = false;
+    }
+    // A stuck stream or instrument is asked nothing more.
+    if (m_audioStuck) {
+        EndWithBrokenComponents();
     }
     m_asioStream.closeStream();
     if (m_midiInDevice) {
@@ -216,6 +247,9 @@ void CTarvolinView::ShutDown() noexcept
     SaveAutosave();
     m_instrumentRunning = false;
     m_plugin.Unload();
+    if (BrokenComponentKept()) {
+        EndWithBrokenComponents();
+    }
 }
 
 // MIDI receiver: queue the event on the plug-in, stamped with the stream's rate.

@@ -23,6 +23,13 @@
 // exists but cannot be loaded (damaged, or of another instrument) is left as it is, and is
 // not overwritten at the end of that run. Every load ends with all notes off.
 //
+// Faults. Every call into the instrument and the driver runs under a call guard. A health timer
+// reports a fault once (the instrument is switched off and audio goes on as silence; a faulted
+// driver is closed like a failing one), puts back the last-resort fault handler a plug-in may
+// have replaced, and watches the audio: no block finished for 2 s shows in the status bar.
+// Closing never waits for a stuck instrument or driver longer than a few seconds, and a
+// program that kept a broken component ends without unloading it.
+//
 // A driver that asks to be opened afresh (reset request, new buffer size, resync) gets a new
 // bring-up of the same driver and rate on this thread, within CReopenLimit; beyond the limit
 // the audio stays off and the user is told.
@@ -115,6 +122,22 @@ private:
     void ShutDown() noexcept;
     void StartEditorIdle();
     void ShowStopMessage(const char* text) const;
+    void ShowStopMessage(const std::string& text) const { ShowStopMessage(text.c_str()); }
+    // Fault reports and the audio watchdog (faults).
+    void StartHealthTimer();
+    void StopHealthTimer();
+    static bool IsHealthTimer(WPARAM timer);
+    // "the instrument is not answering" while the audio is stuck, else empty.
+    std::string RefusalWhileStuck() const;
+    void CheckHealth();
+    void ReportInstrumentFault();
+    void ReportDriverFault();
+    void WatchAudio();
+    void ReportStartupFault();
+    void ReportAsioFailure();
+    void ReportEditorFault();
+    bool BrokenComponentKept() const;
+    void EndWithBrokenComponents() noexcept;
     float StreamRate() const { return static_cast<float>(m_asioStream.currentSampleRate()); }
 
     // Made when a port is first chosen: a device that cannot be made (no signalling event)
@@ -145,6 +168,13 @@ private:
     // so a burst of requests gives one re-open.
     std::atomic<bool> m_reopenPosted{false};
     host::CReopenLimit m_reopenLimit;
+    bool m_instrumentFaultShown = false;
+    bool m_driverFaultShown = false;
+    // The audio watchdog: the block count last seen, when it last moved, and whether the
+    // status bar says the audio is stuck.
+    std::uint32_t m_blocksSeen = 0;
+    unsigned long long m_blocksMovedAt = 0;
+    bool m_audioStuck = false;
 
     static OptionsHandler s_optionsHandler;
 };

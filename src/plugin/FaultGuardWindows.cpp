@@ -112,18 +112,26 @@ bool FollowsCall(std::uintptr_t address, HMODULE module)
 }
 
 // 32-bit code keeps no unwind data: the stack between the fault and `limit` (the guard's
-// record) is searched for the first return address into a module outside the system.
+// record) is searched for the first return address into a module outside the system. The
+// system's frames hold stale words too, some of them old return addresses into this program:
+// the program itself is named only when no other module is found.
 std::uintptr_t FirstCallerOutsideSystem(const CONTEXT& faulting, std::uintptr_t limit)
 {
+    const HMODULE program = GetModuleHandleA(nullptr);
+    std::uintptr_t inProgram = 0;
     const auto* word = reinterpret_cast<const std::uintptr_t*>(faulting.Esp);
     for (std::size_t i = 0; i < kStackWordsScanned
                             && reinterpret_cast<std::uintptr_t>(word + i) < limit; ++i) {
         const std::uintptr_t candidate = word[i];
         const HMODULE module = ModuleAt(candidate);
-        if (module != nullptr && !IsSystemModule(module) && FollowsCall(candidate, module))
+        if (module == nullptr || IsSystemModule(module) || !FollowsCall(candidate, module))
+            continue;
+        if (module != program)
             return candidate;
+        if (inProgram == 0)
+            inProgram = candidate;
     }
-    return 0;
+    return inProgram;
 }
 #endif
 

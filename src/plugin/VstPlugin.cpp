@@ -5,6 +5,7 @@
 #include "plugin/OutputStage.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <thread>
@@ -145,7 +146,9 @@ bool CVstPlugin::IsUsable(const AEffect* effect)
 bool CVstPlugin::Load(const char* path)
 {
     Unload();
-    m_faultState.store(kNoFault);  // the last plug-in's fault is history
+    m_faultState.store(kNoFault);  // the last plug-in's faults are history
+    m_editorFaulted = false;
+    m_stuck = false;
     // An empty name would give the POSIX loader the program itself.
     if (path == nullptr || *path == '\0')
         return false;
@@ -242,26 +245,34 @@ void CVstPlugin::Unload()
 {
     if (m_loaded.load() == 0)
         return;
-    // From here no render enters the plug-in; wait for one already inside to leave.
+    // From here no render enters the plug-in; wait for one already inside to leave. One that
+    // does not leave in time is stuck for good: the plug-in is then left as a faulted one is,
+    // never called again and with its buffers and library in place.
     m_loaded.store(0);
-    while (m_renders.load() != 0)
-        std::this_thread::yield();
+    const auto deadline = std::chrono::steady_clock::now() + kRenderLeaveLimit;
+    while (m_renders.load() != 0 && !m_stuck) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        m_stuck = std::chrono::steady_clock::now() > deadline;
+    }
     // The closing sequence every plug-in expects before its library goes away; a plug-in
     // that faulted, before or during it, is not called (Dispatch) and keeps its library.
-    if (m_editorOpen)
-        Dispatch(effEditClose);
-    if (m_mainsOn)
-        Dispatch(effMainsChanged, 0, 0);
-    Dispatch(effClose);
+    const bool keep = Faulted() || m_stuck;
+    if (!m_stuck) {
+        if (m_editorOpen)
+            Dispatch(effEditClose);
+        if (m_mainsOn)
+            Dispatch(effMainsChanged, 0, 0);
+        Dispatch(effClose);
+    }
     m_editorOpen = m_mainsOn = false;
     m_effect = nullptr;
     m_entry = nullptr;
-    if (Faulted())
+    if (keep || Faulted())
         AbandonBuffers();
     else
         ReleaseBuffers();
     ClearProperties();
-    if (!Faulted())
+    if (!keep && !Faulted())
         ClosePluginLibrary(m_library);
     m_library = nullptr;
 }
@@ -300,19 +311,30 @@ VstIntPtr CVstPlugin::MainsChanged(std::int32_t on)
 
 VstIntPtr CVstPlugin::EditOpen(void* window)
 {
-    if (m_effect != nullptr)
-        m_editorOpen = true;
-    return Dispatch(effEditOpen, 0, 0, window);
+    AEffect* effect = m_effect;
+    if (effect == nullptr || Faulted() || m_editorFaulted)
+        return 0;
+    VstIntPtr result = 0;
+    auto call = [&] { result = effect->dispatcher(effect, effEditOpen, 0, 0, window, 0.0f); };
+    FaultRecord record;
+    if (!RunGuardedCall(call, record)) {
+        m_editorFault.call = NameOf(effEditOpen);
+        m_editorFault.record = record;
+        m_editorFaulted = true;
+        return 0;
+    }
+    m_editorOpen = true;
+    return result;
 }
 
 VstIntPtr CVstPlugin::EditGetRect(ERect** rect)
 {
-    return Dispatch(effEditGetRect, 0, 0, rect);
+    return m_editorFaulted ? 0 : Dispatch(effEditGetRect, 0, 0, rect);
 }
 
 VstIntPtr CVstPlugin::EditIdle()
 {
-    return Dispatch(effEditIdle);
+    return m_editorFaulted ? 0 : Dispatch(effEditIdle);
 }
 
 VstIntPtr CVstPlugin::SetProgram(std::int32_t program)

@@ -24,6 +24,7 @@
 #include "plugin/VstInterface.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -53,8 +54,11 @@ public:
     // Whatever was loaded before is unloaded first.
     bool Load(const char* path);
     // Closes the editor if it is open, switches the plug-in off, closes the effect and
-    // releases the library. Nothing happens when nothing is loaded.
+    // releases the library. Nothing happens when nothing is loaded. A render still inside the
+    // plug-in after kRenderLeaveLimit is taken as stuck: the plug-in is then not called and
+    // not released, as after a fault.
     void Unload();
+    static constexpr std::chrono::milliseconds kRenderLeaveLimit{2000};
     bool IsLoaded() const { return m_loaded.load() != 0; }
 
     // True from the moment a call into the plug-in faulted until the next Load (any thread).
@@ -65,6 +69,11 @@ public:
         return m_faultState.load(std::memory_order_acquire) == kFaultPublished ? &m_fault
                                                                                 : nullptr;
     }
+
+    // A fault inside effEditOpen gives up the editor alone: the instrument plays on, and its
+    // editor is never called again (not even to close it). Null while the editor is fine.
+    // User-interface thread.
+    const PluginFault* EditorFault() const { return m_editorFaulted ? &m_editorFault : nullptr; }
 
     // Dispatcher calls. Each answers the plug-in's result, or 0 when nothing is loaded.
     VstIntPtr Open();
@@ -225,6 +234,9 @@ private:
     std::atomic<std::int32_t> m_renders{0};
     std::atomic<std::int32_t> m_pauses{0};
     bool m_editorOpen = false;
+    bool m_editorFaulted = false;
+    bool m_stuck = false;  // a render never left the plug-in: it is kept as it is
+    PluginFault m_editorFault;
     bool m_mainsOn = false;
     // kNoFault, then kFaultBeingWritten by the one thread whose call faulted first, then
     // kFaultPublished once m_fault is complete.

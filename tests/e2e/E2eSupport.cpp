@@ -123,13 +123,14 @@ void E2eTest::Command(UINT id) const
     SendMessageA(m_frame, WM_COMMAND, id, 0);
 }
 
-HWND E2eTest::WaitForMessageBox(const std::string& text) const
+HWND E2eTest::WaitForMessageBox(const std::string& text, bool prefix) const
 {
     HWND found = nullptr;
     uiharness::WaitUntil(
         [&] {
             for (HWND box : uiharness::TopLevelWindows(m_program->ProcessId(), kDialogClass)) {
-                if (uiharness::DialogItemText(box, kMessageBoxText) == text) {
+                const std::string shown = uiharness::DialogItemText(box, kMessageBoxText);
+                if (prefix ? shown.compare(0, text.size(), text) == 0 : shown == text) {
                     found = box;
                     return true;
                 }

@@ -69,8 +69,9 @@ protected:
     bool CaptionBecomes(const std::string& title) const;
     // Sends a menu command and returns once the program has handled it.
     void Command(UINT id) const;
-    // A message box of the program showing `text`, or null after the wait.
-    HWND WaitForMessageBox(const std::string& text) const;
+    // A message box of the program showing `text` (or a text starting with it when
+    // `prefix`), or null after the wait.
+    HWND WaitForMessageBox(const std::string& text, bool prefix = false) const;
     bool AnyMessageBox() const;
     // Closes the frame and answers the exit code.
     DWORD CloseProgram();

@@ -60,8 +60,6 @@ void Render(CVstPlugin& plugin)
 const FaultCase kCases[] = {
     {"illegal", "effOpen", nullptr, [](CVstPlugin& p) { p.Open(); }, "effOpen",
      kFaultIllegalInstruction},
-    {"divide", "effEditOpen", nullptr, [](CVstPlugin& p) { p.EditOpen(nullptr); },
-     "effEditOpen", kFaultIntegerDivideByZero},
     {"raise", "effEditIdle", "0xE06D7363", [](CVstPlugin& p) { p.EditIdle(); }, "effEditIdle",
      kFaultMsvcCppException},
     {"raise", "effSetProgram", nullptr, [](CVstPlugin& p) { p.SetProgram(1); },
@@ -108,6 +106,29 @@ TEST(VstPluginFault, AFaultingEntryPointLoadsNothing)
     EXPECT_FALSE(plugin.IsLoaded());
     ASSERT_NE(plugin.Fault(), nullptr);
     EXPECT_STREQ(plugin.Fault()->call, "the entry point");
+}
+
+// The editor alone is given up: the instrument plays on, and its editor is not called again,
+// not even to close it.
+TEST(VstPluginFault, AFaultOpeningTheEditorGivesUpTheEditorOnly)
+{
+    ProbeLog log;
+    ProbeFault fault("divide", "effEditOpen");
+    CVstPlugin plugin;
+    ASSERT_TRUE(plugin.Load(ProbePath("default").c_str()));
+    plugin.EditOpen(nullptr);
+    EXPECT_FALSE(plugin.Faulted());
+    ASSERT_NE(plugin.EditorFault(), nullptr);
+    EXPECT_STREQ(plugin.EditorFault()->call, "effEditOpen");
+    EXPECT_EQ(plugin.EditorFault()->record.code, kFaultIntegerDivideByZero);
+    EXPECT_EQ(RenderOnce(plugin), kPlayed);
+    ERect* rect = nullptr;
+    plugin.EditGetRect(&rect);
+    plugin.EditIdle();
+    plugin.Unload();
+    for (const ProbeRecord& record : log.Records("dispatch"))
+        EXPECT_TRUE(record.number("op") != 13 && record.number("op") != 15 && record.number("op") != 19)
+            << "the editor was called again: " << record.number("op");
 }
 
 TEST(VstPluginFault, AfterAFaultThePluginIsNeverCalledAgainAndKeepsItsLibrary)
