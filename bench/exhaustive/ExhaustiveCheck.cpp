@@ -2,8 +2,10 @@
 // definitions over every input: all 2^32 float bit patterns for the float-to-integer formats
 // and the output stage, all 2^16, 2^24 and 2^32 values of the integer input formats. Each runs
 // in the thread's default floating-point mode and again with denormals flushed to zero, the
-// mode of the plug-in's render and of the output stage. Prints one line per check,
-// "exhaustive: <check> equal over N inputs" or the first input that differs, and exits
+// mode of the plug-in's render and of the output stage. Every vector loop this processor runs
+// is checked on its own (SSE2, and AVX2 where it runs), each against the same reference
+// results. Prints which loops the program uses, then one line per check and loop,
+// "exhaustive: <check>, <loop> equal over N inputs" or the first input that differs, and exits
 // non-zero on a difference. `make bench` runs it natively and, built for Windows, under Wine.
 
 #include "audio/SampleConversion.h"
@@ -44,12 +46,28 @@ struct Buffers {
     unsigned char* expectedBytes() { return refBytes.data() + 1; }
 };
 
+const char* conversionSetName(int set)
+{
+    return conversionLoopSet(set).name;
+}
+
+const char* stageLoopName(int set)
+{
+    return OutputStageLoopAt(set).name;
+}
+
+// The first difference one loop made in a chunk: the offset of the input, or -1.
+struct Difference {
+    long at = -1;
+    std::string detail;
+};
+
 // A chunk's inputs are `first`, `first + 1`, ... (float bit patterns or integer samples).
-// Each check converts a chunk in two calls split at a point that moves from chunk to chunk,
-// so block ends and the loops' last frames fall everywhere. Returns the offset of the first
-// input whose result differs, or -1, and fills `detail` for it.
-using ChunkCheck = long (*)(Buffers& b, std::uint64_t first, std::uint32_t count,
-                           std::string& detail);
+// The reference converts the chunk once; each loop converts it in two calls split at a point
+// that moves from chunk to chunk, so block ends and the loops' last frames fall everywhere.
+// `found` gets one entry per loop set.
+using ChunkCheck = void (*)(Buffers& b, std::uint64_t first, std::uint32_t count,
+                            std::vector<Difference>& found);
 
 long splitPoint(std::uint64_t first, std::uint32_t count)
 {
@@ -82,112 +100,175 @@ void fillFloatPatterns(float* out, std::uint64_t first, std::uint32_t count)
     }
 }
 
-template <ASIOSampleType Type, void (*Reference)(unsigned char*, const float*, long)>
-long checkFromFloat(Buffers& b, std::uint64_t first, std::uint32_t count, std::string& detail)
+Difference firstByteDifference(Buffers& b, std::uint32_t count, int width)
 {
-    const int width = sampleWidth(Type);
-    fillFloatPatterns(b.floats(), first, count);
-    const long split = splitPoint(first, count);
-    convertFromFloat(b.floats(), b.resultBytes(), Type, split);
-    convertFromFloat(b.floats() + split, b.resultBytes() + split * width, Type, count - split);
-    Reference(b.expectedBytes(), b.floats(), count);
+    Difference d;
     if (std::memcmp(b.resultBytes(), b.expectedBytes(), std::size_t(count) * width) == 0)
-        return -1;
+        return d;
     long i = 0;
     while (std::memcmp(b.resultBytes() + i * width, b.expectedBytes() + i * width, width) == 0)
         ++i;
-    detail = "bytes " + hexBytes(b.resultBytes() + i * width, width) + ", reference "
-             + hexBytes(b.expectedBytes() + i * width, width);
-    return i;
+    d.at = i;
+    d.detail = "bytes " + hexBytes(b.resultBytes() + i * width, width) + ", reference "
+               + hexBytes(b.expectedBytes() + i * width, width);
+    return d;
 }
 
-// The index of the first float result that differs from the reference's, with both bit
-// patterns in `detail`; -1 when all `count` are equal.
-long firstFloatDifference(Buffers& b, std::uint32_t count, std::string& detail)
+// The first float result that differs from the reference's, with both bit patterns.
+Difference firstFloatDifference(Buffers& b, std::uint32_t count)
 {
+    Difference d;
     if (std::memcmp(b.result(), b.expected(), std::size_t(count) * sizeof(float)) == 0)
-        return -1;
+        return d;
     long i = 0;
     while (floatBits(b.result()[i]) == floatBits(b.expected()[i]))
         ++i;
     char text[96];
     std::snprintf(text, sizeof text, "0x%08" PRIx32 ", reference 0x%08" PRIx32,
                   floatBits(b.result()[i]), floatBits(b.expected()[i]));
-    detail = text;
-    return i;
+    d.at = i;
+    d.detail = text;
+    return d;
 }
 
-template <ASIOSampleType Type, void (*Reference)(float*, const unsigned char*, long)>
-long checkToFloat(Buffers& b, std::uint64_t first, std::uint32_t count, std::string& detail)
+using FromFloatLoop = void (*)(unsigned char*, const float*, long);
+using ToFloatLoop = void (*)(float*, const unsigned char*, long);
+using StageLoop = void (*)(float*, std::int32_t);
+
+template <FromFloatLoop SampleConversionLoops::*Member>
+FromFloatLoop fromFloatLoop(int set)
 {
-    const int width = sampleWidth(Type);
+    return conversionLoopSet(set).*Member;
+}
+
+template <ToFloatLoop SampleConversionLoops::*Member>
+ToFloatLoop toFloatLoop(int set)
+{
+    return conversionLoopSet(set).*Member;
+}
+
+StageLoop stageLoop(int set)
+{
+    return OutputStageLoopAt(set).run;
+}
+
+template <FromFloatLoop SampleConversionLoops::*Member, FromFloatLoop Reference, int Width>
+void checkFromFloat(Buffers& b, std::uint64_t first, std::uint32_t count,
+                    std::vector<Difference>& found)
+{
+    fillFloatPatterns(b.floats(), first, count);
+    Reference(b.expectedBytes(), b.floats(), count);
+    const long split = splitPoint(first, count);
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        const FromFloatLoop convert = fromFloatLoop<Member>(static_cast<int>(k));
+        convert(b.resultBytes(), b.floats(), split);
+        convert(b.resultBytes() + split * Width, b.floats() + split, count - split);
+        found[k] = firstByteDifference(b, count, Width);
+    }
+}
+
+template <ToFloatLoop SampleConversionLoops::*Member, ToFloatLoop Reference, int Width>
+void checkToFloat(Buffers& b, std::uint64_t first, std::uint32_t count,
+                  std::vector<Difference>& found)
+{
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint64_t value = first + i;
-        for (int k = 0; k < width; ++k)
-            b.bytes()[std::size_t(i) * width + k] = static_cast<unsigned char>(value >> (8 * k));
+        for (int k = 0; k < Width; ++k)
+            b.bytes()[std::size_t(i) * Width + k] = static_cast<unsigned char>(value >> (8 * k));
     }
-    const long split = splitPoint(first, count);
-    convertToFloat(b.result(), b.bytes(), Type, split);
-    convertToFloat(b.result() + split, b.bytes() + split * width, Type, count - split);
     Reference(b.expected(), b.bytes(), count);
-    return firstFloatDifference(b, count, detail);
+    const long split = splitPoint(first, count);
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        const ToFloatLoop convert = toFloatLoop<Member>(static_cast<int>(k));
+        convert(b.result(), b.bytes(), split);
+        convert(b.result() + split, b.bytes() + split * Width, count - split);
+        found[k] = firstFloatDifference(b, count);
+    }
 }
 
-long checkOutputStage(Buffers& b, std::uint64_t first, std::uint32_t count, std::string& detail)
+void checkOutputStage(Buffers& b, std::uint64_t first, std::uint32_t count,
+                      std::vector<Difference>& found)
 {
-    fillFloatPatterns(b.result(), first, count);
-    std::memcpy(b.expected(), b.result(), std::size_t(count) * sizeof(float));
-    const long split = splitPoint(first, count);
-    ScaleAndLimit(b.result(), static_cast<std::int32_t>(split));
-    ScaleAndLimit(b.result() + split, static_cast<std::int32_t>(count - split));
+    fillFloatPatterns(b.floats(), first, count);
+    std::memcpy(b.expected(), b.floats(), std::size_t(count) * sizeof(float));
     ScaleAndLimitReference(b.expected(), static_cast<std::int32_t>(count));
-    return firstFloatDifference(b, count, detail);
+    const long split = splitPoint(first, count);
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        const StageLoop stage = stageLoop(static_cast<int>(k));
+        std::memcpy(b.result(), b.floats(), std::size_t(count) * sizeof(float));
+        stage(b.result(), static_cast<std::int32_t>(split));
+        stage(b.result() + split, static_cast<std::int32_t>(count - split));
+        found[k] = firstFloatDifference(b, count);
+    }
 }
 
 struct Check {
     const char* name;
     std::uint64_t inputs;
     ChunkCheck run;
+    int (*loopCount)();
+    const char* (*loopName)(int);
 };
 
+using L = SampleConversionLoops;
 const Check kChecks[] = {
-    {"float -> Int16LSB", 1ull << 32, checkFromFloat<ASIOSTInt16LSB, reference::floatToInt16>},
-    {"float -> Int24LSB", 1ull << 32, checkFromFloat<ASIOSTInt24LSB, reference::floatToInt24>},
-    {"float -> Int32LSB", 1ull << 32, checkFromFloat<ASIOSTInt32LSB, reference::floatToInt32>},
-    {"Int16LSB -> float", 1ull << 16, checkToFloat<ASIOSTInt16LSB, reference::int16ToFloat>},
-    {"Int24LSB -> float", 1ull << 24, checkToFloat<ASIOSTInt24LSB, reference::int24ToFloat>},
-    {"Int32LSB -> float", 1ull << 32, checkToFloat<ASIOSTInt32LSB, reference::int32ToFloat>},
-    {"output stage", 1ull << 32, checkOutputStage},
+    {"float -> Int16LSB", 1ull << 32, checkFromFloat<&L::floatToInt16, reference::floatToInt16, 2>,
+     conversionLoopSetCount, conversionSetName},
+    {"float -> Int24LSB", 1ull << 32, checkFromFloat<&L::floatToInt24, reference::floatToInt24, 3>,
+     conversionLoopSetCount, conversionSetName},
+    {"float -> Int32LSB", 1ull << 32, checkFromFloat<&L::floatToInt32, reference::floatToInt32, 4>,
+     conversionLoopSetCount, conversionSetName},
+    {"Int16LSB -> float", 1ull << 16, checkToFloat<&L::int16ToFloat, reference::int16ToFloat, 2>,
+     conversionLoopSetCount, conversionSetName},
+    {"Int24LSB -> float", 1ull << 24, checkToFloat<&L::int24ToFloat, reference::int24ToFloat, 3>,
+     conversionLoopSetCount, conversionSetName},
+    {"Int32LSB -> float", 1ull << 32, checkToFloat<&L::int32ToFloat, reference::int32ToFloat, 4>,
+     conversionLoopSetCount, conversionSetName},
+    {"output stage", 1ull << 32, checkOutputStage, OutputStageLoopCount, stageLoopName},
 };
 
-// Runs one check over all its inputs on `threads` threads; true when every result is equal.
+// Runs one check over all its inputs on `threads` threads, every loop against the same
+// reference results; true when every loop's results are all equal. A loop that differs is
+// reported at its first differing input; the run stops early only once every loop differs.
 bool runCheck(const Check& check, bool flushDenormals, unsigned threads)
 {
+    const auto n = static_cast<std::size_t>(check.loopCount());
     std::atomic<std::uint64_t> nextChunk{0};
-    std::atomic<std::uint64_t> firstMismatch{kNoMismatch};
+    std::vector<std::atomic<std::uint64_t>> firstMismatch(n);
+    for (auto& m : firstMismatch)
+        m.store(kNoMismatch);
     const std::uint64_t chunks = (check.inputs + kChunk - 1) / kChunk;
-    std::vector<std::string> details(threads);
-    std::vector<std::uint64_t> mismatches(threads, kNoMismatch);
+    std::vector<std::vector<std::string>> details(threads, std::vector<std::string>(n));
+    std::vector<std::vector<std::uint64_t>> mismatches(threads,
+                                                       std::vector<std::uint64_t>(n, kNoMismatch));
+    auto lastUsefulInput = [&] {
+        std::uint64_t last = 0;
+        for (const auto& m : firstMismatch)
+            last = std::max(last, m.load());
+        return last;
+    };
     auto work = [&](unsigned t) {
         Buffers b;
+        std::vector<Difference> found(n);
         auto body = [&] {
             for (std::uint64_t c = nextChunk++; c < chunks; c = nextChunk++) {
                 const std::uint64_t first = c * kChunk;
-                if (first > firstMismatch.load())
+                if (first > lastUsefulInput())
                     break;
                 const auto count =
                     static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, check.inputs - first));
-                std::string detail;
-                const long at = check.run(b, first, count, detail);
-                if (at < 0)
-                    continue;
-                const std::uint64_t input = first + static_cast<std::uint64_t>(at);
-                if (input < mismatches[t]) {
-                    mismatches[t] = input;
-                    details[t] = detail;
-                }
-                std::uint64_t seen = firstMismatch.load();
-                while (input < seen && !firstMismatch.compare_exchange_weak(seen, input)) {
+                check.run(b, first, count, found);
+                for (std::size_t k = 0; k < n; ++k) {
+                    if (found[k].at < 0)
+                        continue;
+                    const std::uint64_t input = first + static_cast<std::uint64_t>(found[k].at);
+                    if (input < mismatches[t][k]) {
+                        mismatches[t][k] = input;
+                        details[t][k] = found[k].detail;
+                    }
+                    std::uint64_t seen = firstMismatch[k].load();
+                    while (input < seen && !firstMismatch[k].compare_exchange_weak(seen, input)) {
+                    }
                 }
             }
         };
@@ -206,16 +287,23 @@ bool runCheck(const Check& check, bool flushDenormals, unsigned threads)
         thread.join();
 
     const char* mode = flushDenormals ? " (denormals flushed to zero)" : "";
-    const std::uint64_t bad = firstMismatch.load();
-    if (bad == kNoMismatch) {
-        std::printf("exhaustive: %s%s equal over %" PRIu64 " inputs\n", check.name, mode,
-                    check.inputs);
-        return true;
+    bool equal = true;
+    for (std::size_t k = 0; k < n; ++k) {
+        const char* loop = check.loopName(static_cast<int>(k));
+        const std::uint64_t bad = firstMismatch[k].load();
+        if (bad == kNoMismatch) {
+            std::printf("exhaustive: %s, %s%s equal over %" PRIu64 " inputs\n", check.name, loop,
+                        mode, check.inputs);
+            continue;
+        }
+        std::size_t who = 0;
+        while (mismatches[who][k] != bad)
+            ++who;
+        std::printf("exhaustive: %s, %s%s differs at input 0x%08" PRIx64 ": %s\n", check.name,
+                    loop, mode, bad, details[who][k].c_str());
+        equal = false;
     }
-    const auto who = std::find(mismatches.begin(), mismatches.end(), bad) - mismatches.begin();
-    std::printf("exhaustive: %s%s differs at input 0x%08" PRIx64 ": %s\n", check.name, mode, bad,
-                details[static_cast<std::size_t>(who)].c_str());
-    return false;
+    return equal;
 }
 
 }  // namespace
@@ -224,6 +312,13 @@ bool runCheck(const Check& check, bool flushDenormals, unsigned threads)
 int main(int argc, char** argv)
 {
     const unsigned threads = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+    std::string sets;
+    for (int set = 0; set < conversionLoopSetCount(); ++set)
+        sets += std::string(set ? ", " : "") + conversionLoopSet(set).name;
+    std::printf("exhaustive: this processor runs %s; the stream converts with %s, the output "
+                "stage uses %s\n",
+                sets.c_str(), activeConversionLoops().name,
+                OutputStageLoopAt(OutputStageLoopCount() - 1).name);
     bool equal = true;
     for (const Check& check : kChecks) {
         if (argc > 1 && std::strstr(check.name, argv[1]) == nullptr)

@@ -1,7 +1,8 @@
 // Cost of the plug-in host's real-time work: adding one MIDI event (MIDI thread), one
 // hand-over of the event list (audio thread, once per block) and the output stage per sample.
 // After the usual table, every figure is set beside the block period at 64 frames / 96 kHz,
-// and the output stage beside a memcpy of its samples.
+// and the output stage, for each loop this processor runs (SSE2, and AVX2 where it runs),
+// beside a memcpy of its samples.
 
 #include "plugin/EventList.h"
 #include "plugin/OutputStage.h"
@@ -88,14 +89,20 @@ struct StageBuffers {
     void refresh() { std::memcpy(samples.data(), input.data(), kStageSamples * sizeof(float)); }
 };
 
-void BM_OutputStage(benchmark::State& state)
+// `loop` null: ScaleAndLimit itself, dispatch included.
+void BM_OutputStage(benchmark::State& state, void (*loop)(float*, std::int32_t))
 {
     const auto frames = static_cast<std::size_t>(state.range(0));
     StageBuffers buffers;
     for (auto _ : state) {
         buffers.refresh();
-        for (std::size_t block = 0; block + frames <= kStageSamples; block += frames)
-            ScaleAndLimit(buffers.samples.data() + block, static_cast<std::int32_t>(frames));
+        for (std::size_t block = 0; block + frames <= kStageSamples; block += frames) {
+            float* samples = buffers.samples.data() + block;
+            if (loop != nullptr)
+                loop(samples, static_cast<std::int32_t>(frames));
+            else
+                ScaleAndLimit(samples, static_cast<std::int32_t>(frames));
+        }
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kStageSamples));
@@ -145,33 +152,47 @@ private:
 constexpr double kOutputStageGoalNs = 0.2;
 const long kOutputStageFrames[] = {kBlockFrames, 512, 2048};
 
+// The name of the output stage's benchmark for one of its loops.
+std::string outputStageName(int loop)
+{
+    return std::string("BM_OutputStage/") + OutputStageLoopAt(loop).name;
+}
+
 // The output stage per sample of one channel (stage and copy, less the copy) beside the memcpy
-// of the same bytes, per block size; then one line on the goal, judged by the slowest size.
+// of the same bytes, per loop this processor runs and block size (ScaleAndLimit's loop, the
+// last, marked *); then one line on the goal for that loop, judged by the slowest size.
 void printOutputStageSummary(const TimingReporter& reporter)
 {
     const double copy = reporter.ns("BM_OutputStageCopy");
     if (copy < 0.0)
         return;
     const double memcpyPerSample = copy / static_cast<double>(kStageSamples);
-    std::printf("\n%-13s %6s %12s %12s %9s\n", "output stage", "frames", "ns/sample",
+    std::printf("\n%-13s %-6s %6s %12s %12s %9s\n", "output stage", "loop", "frames", "ns/sample",
                 "memcpy ns/s", "x memcpy");
+    const int used = OutputStageLoopCount() - 1;
     double worst = -1.0;
-    for (long frames : kOutputStageFrames) {
-        const double both = reporter.ns("BM_OutputStage/" + std::to_string(frames));
-        if (both < 0.0)
-            continue;
-        const double stage = (both - copy) / static_cast<double>(kStageSamples);
-        std::printf("%-13s %6ld %12.3f %12.3f %9.2f\n", "", frames, stage, memcpyPerSample,
-                    stage / memcpyPerSample);
-        worst = std::max(worst, stage);
+    for (int loop = 0; loop <= used; ++loop) {
+        const std::string name = std::string(OutputStageLoopAt(loop).name) + (loop == used ? "*" : "");
+        for (long frames : kOutputStageFrames) {
+            const double both = reporter.ns(outputStageName(loop) + "/" + std::to_string(frames));
+            if (both < 0.0)
+                continue;
+            const double stage = (both - copy) / static_cast<double>(kStageSamples);
+            std::printf("%-13s %-6s %6ld %12.3f %12.3f %9.2f\n", "", name.c_str(), frames, stage,
+                        memcpyPerSample, stage / memcpyPerSample);
+            if (loop == used)
+                worst = std::max(worst, stage);
+        }
     }
     if (worst < 0.0)
         return;
     const double block = worst * 2 * kBlockFrames;  // both output channels
+    std::printf("* the loop ScaleAndLimit uses on this processor\n");
     std::printf("per block of %d frames, both channels: %.1f ns, %.4f %% of the period\n",
                 kBlockFrames, block, 100.0 * block * 1e-9 / kBlockPeriodSeconds);
-    std::printf("goal: output stage at most %.2f ns per sample: %.3f, %s\n", kOutputStageGoalNs,
-                worst, worst <= kOutputStageGoalNs ? "met" : "NOT met");
+    std::printf("goal: output stage (%s) at most %.2f ns per sample: %.3f, %s\n",
+                OutputStageLoopAt(used).name, kOutputStageGoalNs, worst,
+                worst <= kOutputStageGoalNs ? "met" : "NOT met");
 }
 
 }  // namespace
@@ -179,11 +200,16 @@ void printOutputStageSummary(const TimingReporter& reporter)
 BENCHMARK(BM_AddMidiEvent);
 BENCHMARK(BM_AddSysExEvent)->Arg(3)->Arg(100);
 BENCHMARK(BM_EventsThenHandOver)->Arg(0)->Arg(1)->Arg(16)->Arg(256);
-BENCHMARK(BM_OutputStage)->Arg(kBlockFrames)->Arg(512)->Arg(2048);
 BENCHMARK(BM_OutputStageCopy);
 
 int main(int argc, char** argv)
 {
+    // Each loop of the output stage; the last, ScaleAndLimit's, through ScaleAndLimit itself.
+    const int used = OutputStageLoopCount() - 1;
+    for (int loop = 0; loop <= used; ++loop)
+        benchmark::RegisterBenchmark(outputStageName(loop).c_str(), BM_OutputStage,
+                                     loop == used ? nullptr : OutputStageLoopAt(loop).run)
+            ->Arg(kBlockFrames)->Arg(512)->Arg(2048);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

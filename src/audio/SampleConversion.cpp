@@ -1,17 +1,70 @@
 #include "audio/SampleConversion.h"
 
+#include "audio/SampleConversionAvx2.h"
+#include "audio/SampleConversionCpu.h"
 #include "audio/SampleConversionReference.h"
 #include "audio/SampleConversionSse2.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace {
 
 #ifdef ZUMBREL_SAMPLE_CONVERSION_SSE2
-namespace loops = sse2;
+constexpr SampleConversionLoops kSse2Loops = {
+    "sse2",
+    sse2::int16ToFloat, sse2::int24ToFloat, sse2::int32ToFloat,
+    sse2::floatToInt16, sse2::floatToInt24, sse2::floatToInt32,
+};
 #else
-namespace loops = reference;
+constexpr SampleConversionLoops kReferenceLoops = {
+    "reference",
+    reference::int16ToFloat, reference::int24ToFloat, reference::int32ToFloat,
+    reference::floatToInt16, reference::floatToInt24, reference::floatToInt32,
+};
 #endif
+
+#ifdef ZUMBREL_SAMPLE_CONVERSION_AVX2
+constexpr SampleConversionLoops kAvx2Loops = {
+    "avx2",
+    avx2::int16ToFloat, avx2::int24ToFloat, avx2::int32ToFloat,
+    avx2::floatToInt16, avx2::floatToInt24, avx2::floatToInt32,
+};
+#endif
+
+// Every loop set this build holds, slowest first; the processor may run only the first.
+constexpr const SampleConversionLoops* kLoopSets[] = {
+#ifdef ZUMBREL_SAMPLE_CONVERSION_SSE2
+    &kSse2Loops,
+#else
+    &kReferenceLoops,
+#endif
+#ifdef ZUMBREL_SAMPLE_CONVERSION_AVX2
+    &kAvx2Loops,
+#endif
+};
+
+int runnableLoopSetCount()
+{
+#ifdef ZUMBREL_SAMPLE_CONVERSION_AVX2
+    if (!processorRunsAvx2())
+        return 1;
+#endif
+    return static_cast<int>(sizeof kLoopSets / sizeof kLoopSets[0]);
+}
+
+std::atomic<const SampleConversionLoops*> g_activeLoops{nullptr};
+static_assert(std::atomic<const SampleConversionLoops*>::is_always_lock_free);
+
+const SampleConversionLoops& chooseLoops()
+{
+    const SampleConversionLoops* chosen = kLoopSets[runnableLoopSetCount() - 1];
+    g_activeLoops.store(chosen, std::memory_order_relaxed);
+    return *chosen;
+}
+
+// Asks the processor while the program starts, not on the audio thread's first block.
+[[maybe_unused]] const bool g_loopsChosenAtStart = (chooseLoops(), true);
 
 void floatToFloat32(unsigned char* out, const float* in, long frames)
 {
@@ -23,13 +76,14 @@ using FromFloat = void (*)(unsigned char* out, const float* in, long frames);
 // The writer of each output type the stream converts; null for every other type.
 FromFloat fromFloatWriter(ASIOSampleType type)
 {
+    const SampleConversionLoops& loops = activeConversionLoops();
     switch (type) {
     case ASIOSTInt16LSB:
-        return loops::floatToInt16;
+        return loops.floatToInt16;
     case ASIOSTInt24LSB:
-        return loops::floatToInt24;
+        return loops.floatToInt24;
     case ASIOSTInt32LSB:
-        return loops::floatToInt32;
+        return loops.floatToInt32;
     case ASIOSTFloat32LSB:
         return floatToFloat32;
     default:
@@ -38,6 +92,22 @@ FromFloat fromFloatWriter(ASIOSampleType type)
 }
 
 }  // namespace
+
+int conversionLoopSetCount()
+{
+    return runnableLoopSetCount();
+}
+
+const SampleConversionLoops& conversionLoopSet(int index)
+{
+    return *kLoopSets[index];
+}
+
+const SampleConversionLoops& activeConversionLoops()
+{
+    const SampleConversionLoops* loops = g_activeLoops.load(std::memory_order_relaxed);
+    return loops != nullptr ? *loops : chooseLoops();
+}
 
 int sampleWidth(ASIOSampleType type)
 {
@@ -74,15 +144,16 @@ void convertToFloat(float* destination, const void* source, ASIOSampleType type,
     if (frames <= 0)
         return;
     const auto* in = static_cast<const unsigned char*>(source);
+    const SampleConversionLoops& loops = activeConversionLoops();
     switch (type) {
     case ASIOSTInt16LSB:
-        loops::int16ToFloat(destination, in, frames);
+        loops.int16ToFloat(destination, in, frames);
         break;
     case ASIOSTInt24LSB:
-        loops::int24ToFloat(destination, in, frames);
+        loops.int24ToFloat(destination, in, frames);
         break;
     case ASIOSTInt32LSB:
-        loops::int32ToFloat(destination, in, frames);
+        loops.int32ToFloat(destination, in, frames);
         break;
     case ASIOSTFloat32LSB:
         std::memcpy(destination, in, static_cast<std::size_t>(frames) * sizeof(float));

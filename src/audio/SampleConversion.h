@@ -6,7 +6,13 @@
 // with fewer significant bits) is answered with silence; formats of unknown width are left
 // untouched on output. Neither routine allocates; the format is chosen once per call. The
 // arithmetic is defined sample by sample in audio/SampleConversionReference.h; the stream runs
-// the SSE2 loops of audio/SampleConversionSse2.h, which give the same bytes.
+// vector loops that give the same bytes: AVX2 (audio/SampleConversionAvx2.h) where the
+// processor and the system run it, SSE2 (audio/SampleConversionSse2.h) everywhere else.
+//
+// The loop set is chosen once, while the program starts (static initialisation of this
+// library); a call made before that, from another file's static initialiser, chooses it
+// itself. Both store the same pointer to a constant table in an atomic, so the race is
+// harmless, and a call on the audio thread is one relaxed load: no lock, no allocation.
 
 #include "audio/AsioSampleType.h"
 
@@ -26,3 +32,20 @@ void convertToFloat(float* destination, const void* source, ASIOSampleType type,
 // full scale and NaN is written as silence: an out-of-range sample must not wrap around
 // into a full-scale click of the opposite sign. Float32 is copied bit for bit.
 void convertFromFloat(const float* source, void* destination, ASIOSampleType type, long frames);
+
+// The loops of one instruction set, for each direction of each integer format.
+struct SampleConversionLoops {
+    const char* name;  // "avx2", "sse2" or "reference"
+    void (*int16ToFloat)(float* out, const unsigned char* in, long frames);
+    void (*int24ToFloat)(float* out, const unsigned char* in, long frames);
+    void (*int32ToFloat)(float* out, const unsigned char* in, long frames);
+    void (*floatToInt16)(unsigned char* out, const float* in, long frames);
+    void (*floatToInt24)(unsigned char* out, const float* in, long frames);
+    void (*floatToInt32)(unsigned char* out, const float* in, long frames);
+};
+
+// The vector loop sets this processor runs, slowest first (the reference loops alone on a
+// build without SSE2), for the tests and the exhaustive check; the last is the stream's.
+int conversionLoopSetCount();
+const SampleConversionLoops& conversionLoopSet(int index);
+const SampleConversionLoops& activeConversionLoops();

@@ -1,8 +1,9 @@
 #pragma once
 // The conversions between 32-bit floats and the little-endian integer formats, written as one
 // plain loop per sample. These loops are the definition: the vector loops the stream runs
-// (audio/SampleConversionSse2.h) produce the same bytes for every input, finish each block's
-// last frames with these, and the tests and the exhaustive check compare against them.
+// (audio/SampleConversionSse2.h, audio/SampleConversionAvx2.h) produce the same bytes for
+// every input, finish each block's last frames with these, and the tests and the exhaustive
+// check compare against them.
 //
 // Input: a sample v of n bits reads as v / 2^(n-1), exactly (every such value is a float).
 // Output: the sample is widened to double and limited to [-1, 1] (NaN becomes 0), multiplied

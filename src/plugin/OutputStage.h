@@ -6,8 +6,11 @@
 // wave.
 //
 // ScaleAndLimitReference is that definition, one sample at a time. ScaleAndLimit gives the
-// same result for every input, four samples per SSE2 instruction where the processor has it.
-// Neither allocates; both run on the audio thread.
+// same result for every input with vector loops: eight samples per AVX2 instruction where the
+// processor and the system run it, else four per SSE2 instruction. The loop is chosen once,
+// while the program starts; a call made before that (from another file's static initialiser)
+// chooses it itself and stores the same pointer in an atomic, so on the audio thread a call
+// is one relaxed load and an indirect call. Neither allocates; both run on the audio thread.
 
 #include <cstdint>
 
@@ -15,3 +18,14 @@ constexpr double kOutputGain = 0.9;
 
 void ScaleAndLimit(float* samples, std::int32_t frames);
 void ScaleAndLimitReference(float* samples, std::int32_t frames);
+
+// One loop of ScaleAndLimit, named by its instruction set ("avx2", "sse2", "reference").
+struct OutputStageLoop {
+    const char* name;
+    void (*run)(float* samples, std::int32_t frames);
+};
+
+// The loops this processor runs, slowest first, for the tests and the exhaustive check; the
+// last is the one ScaleAndLimit calls.
+int OutputStageLoopCount();
+const OutputStageLoop& OutputStageLoopAt(int index);

@@ -250,8 +250,15 @@ TEST(SampleConversion, ZeroOrNegativeFrameCountsTouchNothing)
     }
 }
 
-// The vector loops against the per-sample definitions, in one call and in blocks of lengths
-// that end inside and between their groups, from buffers that are not 16-byte aligned.
+TEST(SampleConversion, TheStreamUsesTheLastLoopSetTheProcessorRuns)
+{
+    ASSERT_GE(conversionLoopSetCount(), 1);
+    EXPECT_EQ(&activeConversionLoops(), &conversionLoopSet(conversionLoopSetCount() - 1));
+}
+
+// Each vector loop set this processor runs against the per-sample definitions, in one call and
+// in blocks of lengths that end inside and between their groups of 4, 8 and 16 frames, from
+// buffers that are not 16-byte aligned.
 TEST(SampleConversion, LoopsGiveTheReferenceResultInWholeAndSplitBlocks)
 {
     const std::vector<float> floats = sampledFloats();
@@ -262,35 +269,38 @@ TEST(SampleConversion, LoopsGiveTheReferenceResultInWholeAndSplitBlocks)
 
     using ToInt = void (*)(unsigned char*, const float*, long);
     using ToFloat = void (*)(float*, const unsigned char*, long);
-    const struct { ASIOSampleType type; ToInt toInt; ToFloat toFloat; } formats[] = {
-        {ASIOSTInt16LSB, reference::floatToInt16, reference::int16ToFloat},
-        {ASIOSTInt24LSB, reference::floatToInt24, reference::int24ToFloat},
-        {ASIOSTInt32LSB, reference::floatToInt32, reference::int32ToFloat},
+    using L = SampleConversionLoops;
+    const struct {
+        int width;
+        ToInt toInt;
+        ToFloat toFloat;
+        ToInt L::*loopToInt;
+        ToFloat L::*loopToFloat;
+    } formats[] = {
+        {2, reference::floatToInt16, reference::int16ToFloat, &L::floatToInt16, &L::int16ToFloat},
+        {3, reference::floatToInt24, reference::int24ToFloat, &L::floatToInt24, &L::int24ToFloat},
+        {4, reference::floatToInt32, reference::int32ToFloat, &L::floatToInt32, &L::int32ToFloat},
     };
-    for (const auto& f : formats) {
-        const int width = sampleWidth(f.type);
-        std::vector<unsigned char> expectedBytes(static_cast<size_t>(frames) * width);
-        f.toInt(expectedBytes.data(), floats.data(), frames);
-        std::vector<float> expectedFloats(static_cast<size_t>(frames));
-        f.toFloat(expectedFloats.data(), driverBytes.data() + 1, frames);
-        for (long block : {frames, 1L, 2L, 3L, 5L, 7L, 8L, 9L, 12L, 13L, 17L, 31L, 33L}) {
-            std::vector<unsigned char> bytes(expectedBytes.size() + 1);
-            inBlocks(floats.data(), 1, bytes.data() + 1, width, frames, block,
-                     [&](const float* in, unsigned char* out, long n) {
-                         convertFromFloat(in, out, f.type, n);
-                     });
-            ASSERT_EQ(std::memcmp(bytes.data() + 1, expectedBytes.data(), expectedBytes.size()), 0)
-                << "float -> type " << f.type << " in blocks of " << block;
+    for (int set = 0; set < conversionLoopSetCount(); ++set) {
+        const L& loops = conversionLoopSet(set);
+        for (const auto& f : formats) {
+            std::vector<unsigned char> expectedBytes(static_cast<size_t>(frames) * f.width);
+            f.toInt(expectedBytes.data(), floats.data(), frames);
+            std::vector<float> expectedFloats(static_cast<size_t>(frames));
+            f.toFloat(expectedFloats.data(), driverBytes.data() + 1, frames);
+            for (long block : {frames, 1L, 2L, 3L, 5L, 7L, 8L, 9L, 12L, 13L, 16L, 17L, 24L, 31L, 33L}) {
+                std::vector<unsigned char> bytes(expectedBytes.size() + 1);
+                inBlocks(floats.data(), 1, bytes.data() + 1, f.width, frames, block,
+                         [&](const float* in, unsigned char* out, long n) { (loops.*f.loopToInt)(out, in, n); });
+                ASSERT_EQ(std::memcmp(bytes.data() + 1, expectedBytes.data(), expectedBytes.size()), 0)
+                    << loops.name << ": float -> " << f.width << " bytes in blocks of " << block;
 
-            std::vector<float> back(static_cast<size_t>(frames) + 1);
-            inBlocks(driverBytes.data() + 1, width, back.data() + 1, 1, frames, block,
-                     [&](const unsigned char* in, float* out, long n) {
-                         convertToFloat(out, in, f.type, n);
-                     });
-            ASSERT_EQ(std::memcmp(back.data() + 1, expectedFloats.data(),
-                                  expectedFloats.size() * sizeof(float)),
-                      0)
-                << "type " << f.type << " -> float in blocks of " << block;
+                std::vector<float> back(static_cast<size_t>(frames) + 1);
+                inBlocks(driverBytes.data() + 1, f.width, back.data() + 1, 1, frames, block,
+                         [&](const unsigned char* in, float* out, long n) { (loops.*f.loopToFloat)(out, in, n); });
+                ASSERT_EQ(std::memcmp(back.data() + 1, expectedFloats.data(), expectedFloats.size() * sizeof(float)), 0)
+                    << loops.name << ": " << f.width << " bytes -> float in blocks of " << block;
+            }
         }
     }
 }

@@ -57,11 +57,11 @@ TEST(OutputStage, TouchesOnlyTheBlock)
     EXPECT_EQ(samples[0], 1.0f);
 }
 
-// The vector loop against the per-sample definition: every 65537th bit pattern and the values
-// around the limits, zero and the smallest result the vector arithmetic takes as exact, in one
-// call and in blocks of lengths that end inside and between its groups, with and without
-// denormals flushed (the render flushes them).
-TEST(OutputStage, VectorLoopGivesTheReferenceResult)
+// Each vector loop this processor runs against the per-sample definition: every 65537th bit
+// pattern and the values around the limits, zero and the smallest result the vector arithmetic
+// takes as exact, in one call and in blocks of lengths that end inside and between its groups
+// of 4, 8 and 16, with and without denormals flushed (the render flushes them).
+TEST(OutputStage, VectorLoopsGiveTheReferenceResult)
 {
     std::vector<float> input;
     for (std::uint64_t bits = 0; bits < (1ull << 32); bits += 65537) {
@@ -76,6 +76,7 @@ TEST(OutputStage, VectorLoopGivesTheReferenceResult)
             input.insert(input.end(), {v, -v});
     }
     const auto frames = static_cast<std::int32_t>(input.size());
+    ASSERT_GE(OutputStageLoopCount(), 1);
     for (bool flush : {false, true}) {
         const auto inMode = [flush](auto run) {
             if (flush) {
@@ -87,17 +88,21 @@ TEST(OutputStage, VectorLoopGivesTheReferenceResult)
         };
         std::vector<float> expected = input;
         inMode([&] { ScaleAndLimitReference(expected.data(), frames); });
-        for (std::int32_t block : {frames, 1, 3, 4, 5, 7, 8, 9, 12, 15, 17}) {
-            std::vector<float> samples(input.size() + 1);
-            std::copy(input.begin(), input.end(), samples.begin() + 1);
-            inMode([&] {
-                for (std::int32_t done = 0; done < frames; done += block)
-                    ScaleAndLimit(samples.data() + 1 + done, std::min(block, frames - done));
-            });
-            ASSERT_EQ(std::memcmp(samples.data() + 1, expected.data(),
-                                  expected.size() * sizeof(float)),
-                      0)
-                << "blocks of " << block << (flush ? ", denormals flushed" : "");
+        for (int loop = 0; loop < OutputStageLoopCount(); ++loop) {
+            const OutputStageLoop& stage = OutputStageLoopAt(loop);
+            for (std::int32_t block : {frames, 1, 3, 4, 5, 7, 8, 9, 12, 15, 16, 17, 23, 24, 33}) {
+                std::vector<float> samples(input.size() + 1);
+                std::copy(input.begin(), input.end(), samples.begin() + 1);
+                inMode([&] {
+                    for (std::int32_t done = 0; done < frames; done += block)
+                        stage.run(samples.data() + 1 + done, std::min(block, frames - done));
+                });
+                ASSERT_EQ(std::memcmp(samples.data() + 1, expected.data(),
+                                      expected.size() * sizeof(float)),
+                          0)
+                    << stage.name << " in blocks of " << block
+                    << (flush ? ", denormals flushed" : "");
+            }
         }
     }
 }
