@@ -14,6 +14,9 @@
 // Commands of the menu that are the program's own.
 #define ID_OPTIONS           32771 // handled by the view
 #define ID_SELECT_PATCH      32772 // no handler anywhere: always disabled
+#define ID_KEYBOARD_NOTES    32773 // handled by the view: the computer keyboard plays notes
+#define ID_ALL_NOTES_OFF     32774 // handled by the view
+#define ID_ASIO_PANEL        32775 // handled by the view: the driver's own settings
 
 // Standard commands; the numbers match the common desktop toolkits' conventions.
 #define ID_FILE_NEW          0xE100 // 57600

@@ -247,6 +247,13 @@ ASIOError ASIODisposeBuffers()
     return result;
 }
 
+ASIOError ASIOControlPanel()
+{
+    ASIOError result;
+    callDriver("controlPanel", result, [](IAsioDriver* d) { return d->controlPanel(); });
+    return result;
+}
+
 ASIOError ASIOOutputReady()
 {
     ASIOError result;

@@ -55,3 +55,7 @@ ASIOError ASIOCreateBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChannels,
                             AsioLong bufferSize, ASIOCallbacks* callbacks);
 ASIOError ASIODisposeBuffers();
 ASIOError ASIOOutputReady();
+// Shows the driver's own settings window; the driver answers when it is closed, or at once
+// for a window of its own, and asks for a reset through its message callback when a setting
+// changed that needs one.
+ASIOError ASIOControlPanel();

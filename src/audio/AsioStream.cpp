@@ -286,6 +286,11 @@ bool CAsioStream::closeStream()
     return disposed;
 }
 
+bool CAsioStream::controlPanel()
+{
+    return buffersCreated && ASIOControlPanel() == ASE_OK;
+}
+
 std::string CAsioStream::driverFaultText() const
 {
     const AsioDriverFault* fault = ASIODriverFault();

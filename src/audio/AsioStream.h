@@ -82,6 +82,10 @@ public:
     std::int32_t skippedSwitches() const { return skippedCount.load(std::memory_order_relaxed); }
 
     bool isRunning() const { return running.load(std::memory_order_acquire); }
+    // Whether a driver is open (from openStream until closeStream), and its own settings
+    // window; false without a driver or when the driver refuses.
+    bool hasDriver() const { return buffersCreated; }
+    bool controlPanel();
     // Blocks processed to the end since the stream was made (wraps around), and whether one
     // is being processed now: a watchdog on the user-interface thread tells a block stuck in
     // the instrument from a driver that stopped calling.

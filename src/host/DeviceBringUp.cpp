@@ -27,6 +27,11 @@ void CTarvolinView::BringUpDevices()
     // Notes played while no audio ran are not played all at once when it starts again (a
     // full list would also have dropped their note-offs).
     m_plugin.DiscardEvents();
+    // Notes sounding on the old device would hang on the new one.
+    if (m_devicesBroughtUp) {
+        m_plugin.RequestAllNotesOff();
+    }
+    m_devicesBroughtUp = true;
 
     m_reopenLimit.Reset();
     m_driverFaultShown = false;  // a new open forgets the last driver's fault
@@ -110,6 +115,11 @@ void CTarvolinView::ReopenAudio()
     }
     m_asioStream.closeStream();
     m_plugin.DiscardEvents();
+    // Notes sounding on the old device would hang on the new one.
+    if (m_devicesBroughtUp) {
+        m_plugin.RequestAllNotesOff();
+    }
+    m_devicesBroughtUp = true;
     if (!m_reopenLimit.Allow(GetTickCount())) {
         ShowStopMessage(kDriverKeepsResetting);
         return;

@@ -77,12 +77,21 @@ bool CTarvolinView::OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMode mode)
         {host::kNextProgramCommand, host::kNextProgramCommand, &CTarvolinView::OnNextProgram},
         {host::kFirstProgramCommand, host::kFirstProgramCommand + host::kSelectablePrograms - 1,
          &CTarvolinView::OnProgramCommand},
+        {ID_KEYBOARD_NOTES, ID_KEYBOARD_NOTES, &CTarvolinView::OnKeyboardNotes},
+        {ID_ALL_NOTES_OFF, ID_ALL_NOTES_OFF, &CTarvolinView::OnAllNotesOff},
     };
     if (id == ID_OPTIONS) {
         if (mode == toolkit::CmdMode::Execute) {
             OnOptions(id);
         }
         return true;
+    }
+    // Offered only while a driver is open.
+    if (id == ID_ASIO_PANEL) {
+        if (mode == toolkit::CmdMode::Execute && m_asioStream.hasDriver()) {
+            OnAsioPanel(id);
+        }
+        return m_asioStream.hasDriver();
     }
     return toolkit::DispatchCommand(this, table, id, mode);
 }

@@ -74,6 +74,7 @@ void CTarvolinView::OnInitialUpdate()
     }
     SizeFrameAroundEditor();
     m_settings.setPath((m_directoryPath + kSettingsFileName).c_str());
+    ReadKeyboardSetting();
     m_instrumentRunning = true;
     LoadAutosave();
     OpenFileNamedAtStart();

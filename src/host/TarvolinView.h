@@ -35,6 +35,7 @@
 // the audio stays off and the user is told.
 
 #include "audio/AsioStream.h"
+#include "host/ComputerKeyboard.h"
 #include "host/InstrumentState.h"
 #include "host/ReopenLimit.h"
 #include "midi/MIDIInDevice.h"
@@ -62,6 +63,8 @@ public:
     ~CTarvolinView() override;
 
     void OnInitialUpdate() override;
+    bool PreTranslateMessage(MSG& msg) override;
+    void OnActivateFrame(bool active) override;
     bool OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMode mode) override;
 
     // Applies the device settings: closes both devices, then opens the chosen driver at the
@@ -117,6 +120,12 @@ private:
     void OnProgramCommand(unsigned id);
     void OnPaint();
     void OnOptions(unsigned id);
+    // Playing without a MIDI keyboard (play commands).
+    void ReadKeyboardSetting();
+    void OnKeyboardNotes(unsigned id);
+    void OnAllNotesOff(unsigned id);
+    void OnAsioPanel(unsigned id);
+    void SendKeyNotes(const std::vector<host::KeyNote>& notes);
 
     // Stops both devices, then releases the plug-in (and closes its editor).
     void ShutDown() noexcept;
@@ -168,6 +177,9 @@ private:
     // so a burst of requests gives one re-open.
     std::atomic<bool> m_reopenPosted{false};
     host::CReopenLimit m_reopenLimit;
+    host::CComputerKeyboard m_computerKeyboard;
+    bool m_keyboardPlays = true;
+    bool m_devicesBroughtUp = false;  // the next bring-up switches devices
     bool m_instrumentFaultShown = false;
     bool m_driverFaultShown = false;
     // The audio watchdog: the block count last seen, when it last moved, and whether the

@@ -146,25 +146,45 @@ void CVstEventList::Clamp(List& list, std::int32_t frames)
     }
 }
 
-// The controllers take the record slots after the list's events (free in a list the consumer
-// owns) and the first places of the block, the events moving up behind them.
-void CVstEventList::PrependAllNotesOff(List& list)
+bool CVstEventList::AddHostEvent(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
 {
-    const std::uint32_t kept = list.count < kMaxMidiEvents - kAllNotesOffEvents
-                                   ? list.count
-                                   : kMaxMidiEvents - kAllNotesOffEvents;
+    const std::uint32_t written = m_hostWritten.load(std::memory_order_relaxed);
+    if (written - m_hostRead.load(std::memory_order_acquire) >= kHostEventSlots)
+        return false;
+    m_hostEvents[written % kHostEventSlots] = status | (data1 << 8) | (data2 << 16);
+    m_hostWritten.store(written + 1, std::memory_order_release);
+    return true;
+}
+
+// The host's events take the record slots after the list's events (free in a list the
+// consumer owns) and the first places of the block, the list's own events moving up behind
+// them; the newest of those are dropped when there is no room.
+void CVstEventList::PrependHostEvents(List& list, bool allNotesOff)
+{
+    const std::uint32_t read = m_hostRead.load(std::memory_order_relaxed);
+    const std::uint32_t queued = m_hostWritten.load(std::memory_order_acquire) - read;
+    const std::uint32_t added = (allNotesOff ? kAllNotesOffEvents : 0) + queued;
+    const std::uint32_t kept = list.count < kMaxMidiEvents - added ? list.count
+                                                                  : kMaxMidiEvents - added;
     for (std::uint32_t i = kept; i-- > 0;)
-        list.block.events[i + kAllNotesOffEvents] = list.block.events[i];
-    for (std::uint32_t k = 0; k < kAllNotesOffEvents; ++k) {
+        list.block.events[i + added] = list.block.events[i];
+    for (std::uint32_t k = 0; k < added; ++k) {
+        std::uint32_t bytes = 0;
+        if (allNotesOff && k < kAllNotesOffEvents)
+            bytes = (kControlChange | (k / 2)) | ((k % 2 == 0 ? kAllSoundOff : kAllNotesOff) << 8);
+        else
+            bytes = m_hostEvents[(read + k - (allNotesOff ? kAllNotesOffEvents : 0)) % kHostEventSlots];
         VstMidiEvent& event = list.midi[kept + k];
         std::memset(&event, 0, sizeof event);
         event.type = kVstMidiType;
         event.byteSize = kMidiEventByteSize;
-        event.midiData[0] = static_cast<std::uint8_t>(kControlChange | (k / 2));
-        event.midiData[1] = k % 2 == 0 ? kAllSoundOff : kAllNotesOff;
+        event.midiData[0] = static_cast<std::uint8_t>(bytes);
+        event.midiData[1] = static_cast<std::uint8_t>(bytes >> 8);
+        event.midiData[2] = static_cast<std::uint8_t>(bytes >> 16);
         list.block.events[k] = reinterpret_cast<VstEvent*>(&event);
     }
-    list.count = kept + kAllNotesOffEvents;
+    m_hostRead.store(read + queued, std::memory_order_release);
+    list.count = kept + added;
     list.block.numEvents = static_cast<std::int32_t>(list.count);
 }
 
@@ -191,9 +211,11 @@ VstEventsBlock* CVstEventList::HandOver(std::int32_t frames)
     if (!swapped)
         return nullptr;
     List& taken = *m_lists[state & kIndexBit];
-    if (m_allNotesOff.load(std::memory_order_relaxed)
-        && m_allNotesOff.exchange(false, std::memory_order_acquire))
-        PrependAllNotesOff(taken);
+    const bool allNotesOff = m_allNotesOff.load(std::memory_order_relaxed)
+                             && m_allNotesOff.exchange(false, std::memory_order_acquire);
+    if (allNotesOff || m_hostRead.load(std::memory_order_relaxed)
+                           != m_hostWritten.load(std::memory_order_acquire))
+        PrependHostEvents(taken, allNotesOff);
     if (taken.count == 0)
         return nullptr;
     Clamp(taken, frames);

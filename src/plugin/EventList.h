@@ -71,6 +71,13 @@ public:
     // of those are dropped when the list has no room left for the 32 controllers.
     void RequestAllNotesOff() { m_allNotesOff.store(true, std::memory_order_release); }
 
+    // The host's own events (one producer: the user-interface thread, for the computer
+    // keyboard), through a ring of their own: the next hand-over puts them at the start of
+    // its block (deltaFrames 0), after any all-notes-off and ahead of the MIDI input's events.
+    // False when the ring is full. Never waits, never allocates.
+    bool AddHostEvent(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
+    static constexpr std::uint32_t kHostEventSlots = 128;
+
 private:
     struct List;
 
@@ -78,12 +85,16 @@ private:
     void ReleaseFillList();
     static void Empty(List& list);
     static void Clamp(List& list, std::int32_t frames);
-    static void PrependAllNotesOff(List& list);
+    void PrependHostEvents(List& list, bool allNotesOff);
 
     std::unique_ptr<List> m_lists[2];
     // Bit 0: the index of the list being filled; bit 1: the producer is writing into it.
     std::atomic<std::uint32_t> m_state{0};
     std::atomic<bool> m_allNotesOff{false};
+    // The host's ring: written at m_hostWritten by the producer, read up to it by the consumer.
+    std::uint32_t m_hostEvents[kHostEventSlots] = {};
+    std::atomic<std::uint32_t> m_hostWritten{0};
+    std::atomic<std::uint32_t> m_hostRead{0};
 };
 
 // Frames between two millisecond time stamps at `rate` Hz, truncated toward zero. The

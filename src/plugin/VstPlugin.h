@@ -129,6 +129,12 @@ public:
     // Any thread: the next block the plug-in gets starts with all sound and all notes off on
     // every channel (plugin/EventList.h).
     void RequestAllNotesOff() { m_events.RequestAllNotesOff(); }
+    // User-interface thread: a short event of the host's own (the computer keyboard) for the
+    // start of the next block (plugin/EventList.h). False when it was dropped.
+    bool AddHostEvent(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
+    {
+        return m_loaded.load() != 0 && !Faulted() && m_events.AddHostEvent(status, data1, data2);
+    }
     // Hands the queued events to a synth plug-in for a block of `frames` frames (effProcessEvents),
     // every deltaFrames clamped to that block; true when it did.
     bool SendEvents(std::int32_t frames);

@@ -62,6 +62,13 @@ bool CFrameWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
         return false;
+    case WM_ACTIVATE:
+        // The view hears it too (keys held down are up for it once the frame is inactive); the
+        // default handling still moves the focus.
+        if (m_view != nullptr && m_view->GetSafeHwnd() != nullptr) {
+            m_view->OnActivateFrame(LOWORD(wParam) != WA_INACTIVE);
+        }
+        return false;
     case WM_CLOSE:
         // The document is never modified, so there is nothing to ask before closing.
         DestroyWindow();

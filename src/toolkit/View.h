@@ -15,6 +15,11 @@ public:
     virtual bool Create(CFrameWnd* frame, CDocument* document, UINT id) = 0;
     // Called when a document has been created or opened; may run more than once.
     virtual void OnInitialUpdate() {}
+    // Sees every message of the program's message loop before the frame's accelerators and
+    // its window do; true when the view took it.
+    virtual bool PreTranslateMessage(MSG& msg) { (void)msg; return false; }
+    // The frame became active or inactive.
+    virtual void OnActivateFrame(bool active) { (void)active; }
 
     CDocument* GetDocument() const { return m_document; }
     CFrameWnd* GetParentFrame() const { return m_frame; }

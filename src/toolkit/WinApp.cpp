@@ -5,6 +5,7 @@
 #include "toolkit/FileDialogs.h"
 #include "toolkit/FrameWnd.h"
 #include "toolkit/TextRules.h"
+#include "toolkit/View.h"
 #include "resource.h"
 
 namespace toolkit {
@@ -48,7 +49,8 @@ int CWinApp::Run(HINSTANCE instance, const std::string& commandLine)
     }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (TranslateFrameAccelerator(msg)) {
+        CView* view = m_mainFrame != nullptr ? m_mainFrame->GetActiveView() : nullptr;
+        if ((view != nullptr && view->PreTranslateMessage(msg)) || TranslateFrameAccelerator(msg)) {
             continue;
         }
         TranslateMessage(&msg);

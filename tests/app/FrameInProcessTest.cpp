@@ -104,17 +104,22 @@ TEST_F(FrameInProcess, MenuBarHasThreeMenus)
     EXPECT_EQ(MenuText(bar, 1), "&Presets");
     EXPECT_EQ(MenuText(bar, 2), "&Help");
     HMENU zumbrel = GetSubMenu(bar, 0);
-    ASSERT_EQ(GetMenuItemCount(zumbrel), 6);
+    ASSERT_EQ(GetMenuItemCount(zumbrel), 9);
     const std::pair<const char*, UINT> items[] = {
-        {"Options...", ID_OPTIONS},      {"Open...\tCtrl+O", ID_FILE_OPEN},
-        {"Save\tCtrl+S", ID_FILE_SAVE},  {"Save As...", ID_FILE_SAVE_AS},
+        {"Options...", ID_OPTIONS},
+        {"Open...\tCtrl+O", ID_FILE_OPEN},
+        {"Save\tCtrl+S", ID_FILE_SAVE},
+        {"Save As...", ID_FILE_SAVE_AS},
+        {"Play with Computer Keyboard", ID_KEYBOARD_NOTES},
+        {"All Notes Off\tEsc", ID_ALL_NOTES_OFF},
+        {"ASIO Control Panel...", ID_ASIO_PANEL},
     };
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(MenuText(zumbrel, i), items[i].first);
         EXPECT_EQ(GetMenuItemID(zumbrel, i), items[i].second);
     }
-    EXPECT_NE(GetMenuState(zumbrel, 4, MF_BYPOSITION) & MF_SEPARATOR, 0u);
-    EXPECT_EQ(MenuText(zumbrel, 5), "E&xit");
+    EXPECT_NE(GetMenuState(zumbrel, 7, MF_BYPOSITION) & MF_SEPARATOR, 0u);
+    EXPECT_EQ(MenuText(zumbrel, 8), "E&xit");
     EXPECT_EQ(MenuText(GetSubMenu(bar, 1), 0), "Select a patch below");
     EXPECT_EQ(MenuText(GetSubMenu(bar, 2), 0), "&About Velmora Zumbrel...");
 }

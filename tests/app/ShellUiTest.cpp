@@ -186,8 +186,12 @@ TEST_F(ShellUi, MenuPromptsWhileBrowsingThenReady)
     Launch();
     PostMessageA(m_frame, WM_SYSCOMMAND, SC_KEYMENU, 'z');
     EXPECT_TRUE(PaneBecomes(0, "Setup MIDI IN and ASIO driver")) << Pane(0);
-    for (const char* prompt : {"Open an existing document", "Save the active document",
-                               "Save the active document with a new name", "Exit Zumbrel"}) {
+    for (const char* prompt :
+         {"Open an existing document", "Save the active document",
+          "Save the active document with a new name",
+          "Play notes with the keys A to ; and W to P (Z X: octave, C V: velocity)",
+          "Silence every note on every channel", "Open the ASIO driver's own settings",
+          "Exit Zumbrel"}) {
         PostMessageA(m_frame, WM_KEYDOWN, VK_DOWN, 0);
         EXPECT_TRUE(PaneBecomes(0, prompt)) << Pane(0);
     }

@@ -304,3 +304,27 @@ TEST_F(EventListTest, AllNotesOffLeadsTheNextBlockOnce)
         EXPECT_EQ(m_list->HandOver(64), nullptr);
     }
 }
+
+// The host's events come after all notes off and before the block's own events, in the order
+// added; a full ring refuses more until a hand-over has taken them.
+TEST_F(EventListTest, HostEventsLeadTheBlockInOrder)
+{
+    m_list->AddMidiEvent(0x90, 40, 1, kRate44k, 1);
+    for (std::uint8_t note = 60; note < 63; ++note)
+        ASSERT_TRUE(m_list->AddHostEvent(0x90, note, 100));
+    m_list->RequestAllNotesOff();
+    VstEventsBlock* list = m_list->HandOver(64);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->numEvents, 32 + 3 + 1);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(AsMidi(list, 32 + k)->midiData[1], 60 + k);
+    EXPECT_EQ(AsMidi(list, 35)->midiData[1], 40);
+
+    for (std::uint32_t i = 0; i < CVstEventList::kHostEventSlots; ++i)
+        ASSERT_TRUE(m_list->AddHostEvent(0x80, 60, 0));
+    EXPECT_FALSE(m_list->AddHostEvent(0x80, 61, 0));
+    list = m_list->HandOver(64);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->numEvents, static_cast<std::int32_t>(CVstEventList::kHostEventSlots));
+    EXPECT_TRUE(m_list->AddHostEvent(0x80, 61, 0));
+}

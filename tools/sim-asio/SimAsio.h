@@ -180,6 +180,7 @@ typedef struct {
     int failSetSampleRate; /* SIM_SET_RATE_... */
     int faultCreateBuffers; /* SIM_FAULT_... */
     int faultStart;
+    long panelMessage;
     long refuseCreate; /* non-zero HRESULT answered by the class factory */
     int timeInfo;      /* ask the host for bufferSwitchTimeInfo */
     int directProcess;
@@ -282,6 +283,7 @@ struct SimAsio {
     volatile LONG starts, stops, resets, rogueSwitches, touchedOutsideRun, samplePositionCalls;
     volatile LONG timeInfoSwitches, plainSwitches, setSampleRateCalls;
     volatile LONG createBuffersCalls, disposeBuffersCalls, disposeWhileStarted, released;
+    volatile LONG controlPanelCalls;
     volatile LONG messages, lastMessageAnswer, twinSwitches;
     volatile LONG inside, maxInside; /* threads inside the host's callbacks: now, at most */
     /* real time: how late the switches came after their due time */

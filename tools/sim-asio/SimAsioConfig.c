@@ -17,6 +17,8 @@
  *   FaultCreateBuffers, FaultStart  that call faults: 1 an access violation, 2 an unhandled
  *                                   C++ exception (code 0xE06D7363)
  *   RefuseCreate                    HRESULT the class factory answers (1 means E_FAIL)
+ *   PanelMessage                    asioMessage selector sent when the control panel is
+ *                                   opened, as after a setting changed there (3: reset)
  *   TimeInfo                        ask the host for bufferSwitchTimeInfo (default 1)
  *   DirectProcess                   flag passed with each switch (default 1)
  *   RealTime                        1: a switch per buffer period, waiting on a timer; 2: the same
@@ -184,6 +186,7 @@ void simConfigRead(SimConfig* c, HKEY key)
     readFlag(key, "FailSetSampleRate", &c->failSetSampleRate);
     readFlag(key, "FaultCreateBuffers", &c->faultCreateBuffers);
     readFlag(key, "FaultStart", &c->faultStart);
+    readLong(key, "PanelMessage", &c->panelMessage, LONG_MIN, LONG_MAX);
     v = 0;
     readLong(key, "RefuseCreate", &v, LONG_MIN, LONG_MAX);
     c->refuseCreate = v == 1 ? (long)E_FAIL : v;

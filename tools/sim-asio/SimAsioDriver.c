@@ -380,7 +380,10 @@ static ASIOError SIM_THISCALL disposeBuffers(SimAsio* self)
 
 static ASIOError SIM_THISCALL controlPanel(SimAsio* self)
 {
-    (void)self;
+    InterlockedIncrement(&self->controlPanelCalls);
+    simWriteStats(self);
+    if (self->config.panelMessage != 0 && self->callbacks.asioMessage)
+        self->callbacks.asioMessage(self->config.panelMessage, 0, NULL, NULL);
     return SIM_ASE_OK;
 }
 

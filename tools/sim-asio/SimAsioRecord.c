@@ -124,6 +124,7 @@ void simWriteStats(SimAsio* self)
     fprintf(f, "samplePositionCalls=%ld\ntimeInfoSwitches=%ld\nplainSwitches=%ld\n",
             self->samplePositionCalls, self->timeInfoSwitches, self->plainSwitches);
     fprintf(f, "setSampleRateCalls=%ld\n", self->setSampleRateCalls);
+    fprintf(f, "controlPanelCalls=%ld\n", self->controlPanelCalls);
     fprintf(f, "createBuffersCalls=%ld\ndisposeBuffersCalls=%ld\ndisposeWhileStarted=%ld\n"
                "released=%ld\n",
             self->createBuffersCalls, self->disposeBuffersCalls, self->disposeWhileStarted,

@@ -1,0 +1,114 @@
+// Playing without a MIDI keyboard: the computer keyboard as a music keyboard, the panic
+// command, and the driver's own control panel.
+#include "host/TarvolinView.h"
+
+#include "resource.h"
+#include "toolkit/FrameWnd.h"
+
+#include <cctype>
+#include <string>
+
+namespace {
+constexpr char kKeyboardSection[] = "keyboard";
+constexpr char kKeyboardKey[] = "play";
+constexpr int kDecimal = 10;
+// lParam bit 30 of a key-down: the key was down already (the keyboard's auto-repeat).
+constexpr LPARAM kWasDown = LPARAM(1) << 30;
+
+// A text field keeps its keys: typing a name into an editor must not play notes.
+bool TextFieldHasFocus()
+{
+    HWND focus = GetFocus();
+    char name[64] = {};
+    if (focus == nullptr || GetClassNameA(focus, name, sizeof name) == 0) {
+        return false;
+    }
+    std::string lower(name);
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lower.find("edit") != std::string::npos;
+}
+
+bool ModifierDown()
+{
+    return (GetKeyState(VK_CONTROL) & 0x8000) != 0 || (GetKeyState(VK_MENU) & 0x8000) != 0;
+}
+} // namespace
+
+void CTarvolinView::ReadKeyboardSetting()
+{
+    m_keyboardPlays = m_settings.getInt(kKeyboardSection, kKeyboardKey, 1, kDecimal) != 0;
+    CheckMenuItem(GetMenu(GetParentFrame()->GetSafeHwnd()), ID_KEYBOARD_NOTES,
+                  MF_BYCOMMAND | (m_keyboardPlays ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// Keys without Ctrl or Alt, for the frame's windows, while no text field has the focus: the
+// music keys play (repeats swallowed), Esc silences everything. Everything else goes on to the
+// accelerators and the windows as before.
+bool CTarvolinView::PreTranslateMessage(MSG& msg)
+{
+    if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) || !m_instrumentRunning ||
+        ModifierDown() || TextFieldHasFocus()) {
+        return false;
+    }
+    HWND frame = GetParentFrame()->GetSafeHwnd();
+    if (msg.hwnd != frame && !IsChild(frame, msg.hwnd)) {
+        return false;
+    }
+    const auto key = static_cast<unsigned>(msg.wParam);
+    if (key == VK_ESCAPE) {
+        if (msg.message == WM_KEYDOWN && (msg.lParam & kWasDown) == 0) {
+            OnAllNotesOff(ID_ALL_NOTES_OFF);
+        }
+        return true;
+    }
+    if (!m_keyboardPlays || !host::CComputerKeyboard::IsMusicKey(key)) {
+        return false;
+    }
+    if (msg.message == WM_KEYDOWN) {
+        if ((msg.lParam & kWasDown) == 0) {
+            SendKeyNotes(m_computerKeyboard.Press(key));
+        }
+    } else {
+        SendKeyNotes(m_computerKeyboard.Release(key));
+    }
+    return true;
+}
+
+// Keys released while another window has the keyboard never reach this one.
+void CTarvolinView::OnActivateFrame(bool active)
+{
+    if (!active) {
+        SendKeyNotes(m_computerKeyboard.ReleaseAll());
+    }
+}
+
+void CTarvolinView::SendKeyNotes(const std::vector<host::KeyNote>& notes)
+{
+    for (const host::KeyNote& note : notes) {
+        m_plugin.AddHostEvent(note.status, note.note, note.velocity);
+    }
+}
+
+void CTarvolinView::OnKeyboardNotes(unsigned)
+{
+    if (m_keyboardPlays) {
+        SendKeyNotes(m_computerKeyboard.ReleaseAll());
+    }
+    m_settings.writeInt(kKeyboardSection, kKeyboardKey, m_keyboardPlays ? 0 : 1, kDecimal);
+    ReadKeyboardSetting();
+}
+
+void CTarvolinView::OnAllNotesOff(unsigned)
+{
+    SendKeyNotes(m_computerKeyboard.ReleaseAll());
+    m_plugin.RequestAllNotesOff();
+}
+
+// A setting changed there that needs the driver opened afresh comes back as the driver's
+// request, answered by the usual re-open.
+void CTarvolinView::OnAsioPanel(unsigned)
+{
+    m_asioStream.controlPanel();
+}
