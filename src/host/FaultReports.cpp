@@ -44,6 +44,11 @@ void CTarvolinView::StopHealthTimer()
 void CTarvolinView::CheckHealth()
 {
     RestoreLastResortFaultHandler();
+    // Values the plug-in changed itself show at once, ahead of the editor's own refresh.
+    if (m_genericEditor && m_plugin.Automations() != m_automationsSeen) {
+        m_automationsSeen = m_plugin.Automations();
+        m_genericEditor->Refresh();
+    }
     ReportInstrumentFault();
     ReportDriverFault();
     WatchAudio();

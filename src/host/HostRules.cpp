@@ -7,11 +7,6 @@ constexpr const char* kApplicationName = "Zumbrel";
 constexpr const char* kLibraryExtension = ".dll";
 } // namespace
 
-FrameSize FrameSizeForEditor(const ERect& editor)
-{
-    return {editor.right + kFrameExtraWidth, editor.bottom + kFrameExtraHeight};
-}
-
 namespace {
 // The program's name without folder and extension ("Piano" for "C:\\x\\Piano.exe").
 std::string BaseNameOf(const std::string& modulePath)

@@ -1,7 +1,7 @@
 #pragma once
-// The instrument view's rules that need no operating system: where the instrument library
-// is, how big the frame becomes around the editor, which rate a settings code asks for, how
-// a MIDI short message splits, the program title and the stepping between programs.
+// The instrument view's rules that need no operating system: where the instrument library and
+// the kept bank are, which rate a settings code asks for, how a MIDI short message splits, the
+// program title and the stepping between programs.
 // Portable: built and tested natively too.
 
 #include "plugin/VstInterface.h"
@@ -10,18 +10,6 @@
 #include <string>
 
 namespace host {
-
-// The frame's outer size around an editor rectangle: room for the borders, caption, menu bar
-// and status bar that the frame adds to the editor's own size.
-constexpr int kFrameExtraWidth = 10;
-constexpr int kFrameExtraHeight = 67;
-
-struct FrameSize {
-    int width;
-    int height;
-};
-
-FrameSize FrameSizeForEditor(const ERect& editor);
 
 // The library the program plays: `directory` (ending in a separator) + the base name of
 // `modulePath` (no folder, no extension) + ".dll".

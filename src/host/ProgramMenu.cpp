@@ -57,6 +57,9 @@ void CTarvolinView::ShowProgram(int program, bool select)
     m_plugin.GetProgramName(name);
     m_windowTitle = host::ProgramTitle(name);
     m_currentProgram = program;
+    if (m_genericEditor) {
+        m_genericEditor->Refresh();
+    }
     InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 

@@ -20,6 +20,7 @@ constexpr UINT_PTR kEditorIdleTimer = 1;
 constexpr UINT kEditorIdleMs = 30;
 // Closing never takes longer than this (host/CloseWatchdog.h).
 constexpr DWORD kCloseLimitMs = 8000;
+constexpr UINT kGenericEditorId = 1;
 } // namespace
 
 namespace {
@@ -116,7 +117,11 @@ bool CTarvolinView::OpenInstrument()
     if (m_plugin.Faulted()) {
         return false;
     }
-    m_plugin.EditOpen(m_hWnd);
+    // Only a plug-in that says it has an editor is asked to open one; the others get the
+    // generic editor (SizeFrameAroundEditor).
+    if (m_plugin.HasEditor()) {
+        m_plugin.EditOpen(m_hWnd);
+    }
     if (m_plugin.EditorFault() != nullptr) {
         ReportEditorFault();
     } else {
@@ -132,21 +137,20 @@ void CTarvolinView::StartEditorIdle()
     }
 }
 
-// The frame gets the editor's size plus its own parts, then moves to the middle of the screen.
-// A plug-in without an editor leaves the rectangle pointer unset (or gives an empty rectangle):
-// the frame then keeps the size of the empty form it already has.
+// The view's client area becomes exactly the editor (the plug-in's own, or the generic one
+// when the plug-in shows none), then the frame moves to the middle of the screen. The editor's
+// size is its rectangle's right and bottom edges.
 void CTarvolinView::SizeFrameAroundEditor()
 {
     HWND frame = GetParentFrame()->GetSafeHwnd();
     ERect* editor = nullptr;
     m_plugin.EditGetRect(&editor);
-    if (editor != nullptr) {
-        const ERect rect = *editor;
-        if (rect.right > rect.left && rect.bottom > rect.top) {
-            const host::FrameSize size = host::FrameSizeForEditor(rect);
-            SetWindowPos(frame, nullptr, 0, 0, size.width, size.height,
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }
+    const ERect rect = editor != nullptr ? *editor : ERect{};
+    const SIZE content = rect.right > rect.left && rect.bottom > rect.top
+                             ? SIZE{rect.right, rect.bottom}
+                             : OpenGenericEditor();
+    if (content.cx > 0 && content.cy > 0) {
+        FitFrameTo(content);
     }
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
@@ -160,6 +164,52 @@ void CTarvolinView::SizeFrameAroundEditor()
                      work.top + (work.bottom - work.top - height) / 2, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+}
+
+// A first size from the frame's styles and menu (AdjustWindowRectEx) and the status bar's own
+// height, then corrected by what the view's client area really measures: a menu bar that
+// wraps, or borders the estimate does not know, still end with the exact size.
+void CTarvolinView::FitFrameTo(SIZE content)
+{
+    HWND frame = GetParentFrame()->GetSafeHwnd();
+    RECT bar{};
+    HWND statusBar = GetDlgItem(frame, IDW_STATUS_BAR);
+    if (statusBar != nullptr) {
+        GetWindowRect(statusBar, &bar);
+    }
+    RECT outer{0, 0, content.cx, content.cy + (bar.bottom - bar.top)};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(frame, GWL_STYLE)),
+                       GetMenu(frame) != nullptr, static_cast<DWORD>(GetWindowLongA(frame, GWL_EXSTYLE)));
+    SetWindowPos(frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    constexpr int kCorrections = 3;
+    for (int pass = 0; pass < kCorrections; ++pass) {
+        GetParentFrame()->RecalcLayout();
+        RECT client{};
+        GetClientRect(m_hWnd, &client);
+        const int dx = content.cx - (client.right - client.left);
+        const int dy = content.cy - (client.bottom - client.top);
+        if (dx == 0 && dy == 0) {
+            break;
+        }
+        RECT now{};
+        GetWindowRect(frame, &now);
+        SetWindowPos(frame, nullptr, 0, 0, now.right - now.left + dx, now.bottom - now.top + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// For a plug-in without an editor of its own, or whose editor failed: one row per parameter.
+SIZE CTarvolinView::OpenGenericEditor()
+{
+    m_parameterAccess = std::make_unique<host::CPluginParameters>(m_plugin);
+    m_genericEditor = std::make_unique<CGenericEditor>(*m_parameterAccess);
+    const SIZE size = m_genericEditor->PreferredSize();
+    if (!m_genericEditor->Create(m_hWnd, RECT{0, 0, size.cx, size.cy}, kGenericEditorId)) {
+        m_genericEditor.reset();
+        return SIZE{};
+    }
+    return size;
 }
 
 void CTarvolinView::PublishDriverList()
@@ -247,6 +297,7 @@ void CTarvolinView::ShutDown() noexcept
     }
     SaveAutosave();
     m_instrumentRunning = false;
+    m_genericEditor.reset();  // it reads the plug-in until its window is gone
     m_plugin.Unload();
     if (BrokenComponentKept()) {
         EndWithBrokenComponents();

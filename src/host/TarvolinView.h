@@ -37,15 +37,18 @@
 #include "audio/AsioStream.h"
 #include "host/ComputerKeyboard.h"
 #include "host/InstrumentState.h"
+#include "host/PluginParameters.h"
 #include "host/ReopenLimit.h"
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIInReceiver.h"
 #include "plugin/VstPlugin.h"
 #include "settings/SettingsFile.h"
 #include "toolkit/View.h"
+#include "ui/GenericEditor.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -96,6 +99,8 @@ private:
     void ReadDirectoryPath();
     bool OpenInstrument();
     void SizeFrameAroundEditor();
+    void FitFrameTo(SIZE content);
+    SIZE OpenGenericEditor();
     void BuildProgramMenu();
     void BringUpAudio();
     void TellPluginTheStreamRate();
@@ -180,6 +185,10 @@ private:
     host::CComputerKeyboard m_computerKeyboard;
     bool m_keyboardPlays = true;
     bool m_devicesBroughtUp = false;  // the next bring-up switches devices
+    // The generic editor, for a plug-in that shows no editor of its own.
+    std::unique_ptr<host::CPluginParameters> m_parameterAccess;
+    std::unique_ptr<CGenericEditor> m_genericEditor;
+    std::uint32_t m_automationsSeen = 0;
     bool m_instrumentFaultShown = false;
     bool m_driverFaultShown = false;
     // The audio watchdog: the block count last seen, when it last moved, and whether the

@@ -85,6 +85,9 @@ enum VstEffectOpcode : std::int32_t {
     effGetProgram = 3,
     effSetProgramName = 4,
     effGetProgramName = 5,
+    effGetParamLabel = 6,
+    effGetParamDisplay = 7,
+    effGetParamName = 8,
     effSetSampleRate = 10,
     effSetBlockSize = 11,
     effMainsChanged = 12,
@@ -96,10 +99,13 @@ enum VstEffectOpcode : std::int32_t {
     effSetChunk = 24,
     effProcessEvents = 25,
     effGetProgramNameIndexed = 29,
+    effGetEffectName = 45,
+    effGetProductString = 48,
 };
 
 // Host callback opcodes the host answers; every other opcode is answered 0.
 enum VstHostOpcode : std::int32_t {
+    audioMasterAutomate = 0,
     audioMasterVersion = 1,
     audioMasterIdle = 3,
     audioMasterGetTime = 7,

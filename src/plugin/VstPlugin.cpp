@@ -37,6 +37,9 @@ constexpr OpcodeName kOpcodeNames[] = {
     {effGetProgram, "effGetProgram"},
     {effSetProgramName, "effSetProgramName"},
     {effGetProgramName, "effGetProgramName"},
+    {effGetParamLabel, "effGetParamLabel"},
+    {effGetParamDisplay, "effGetParamDisplay"},
+    {effGetParamName, "effGetParamName"},
     {effSetSampleRate, "effSetSampleRate"},
     {effSetBlockSize, "effSetBlockSize"},
     {effMainsChanged, "effMainsChanged"},
@@ -48,6 +51,8 @@ constexpr OpcodeName kOpcodeNames[] = {
     {effSetChunk, "effSetChunk"},
     {effProcessEvents, "effProcessEvents"},
     {effGetProgramNameIndexed, "effGetProgramNameIndexed"},
+    {effGetEffectName, "effGetEffectName"},
+    {effGetProductString, "effGetProductString"},
 };
 
 const char* NameOf(std::int32_t opcode)
@@ -423,6 +428,17 @@ VstIntPtr CVstPlugin::GetProgramName(char* name)
     return result;
 }
 
+// Plug-ins write past the nominal 8, 24 or 64 characters of these texts: each is read into a
+// large zeroed buffer and cut to kVstProgramNameBytes - 1.
+std::string CVstPlugin::GetText(std::int32_t opcode, std::int32_t index)
+{
+    char scratch[kNameScratchBytes] = {};
+    Dispatch(opcode, index, 0, scratch);
+    char text[kVstProgramNameBytes] = {};
+    CopyName(text, scratch);
+    return text;
+}
+
 VstIntPtr CVstPlugin::GetProgramNameIndexed(char* name, std::int32_t category, std::int32_t index)
 {
     char scratch[kNameScratchBytes] = {};
@@ -456,6 +472,11 @@ VstIntPtr VST_CALL CVstPlugin::HostCallback(AEffect* effect, std::int32_t opcode
         if (effect == nullptr || effect->user == nullptr)
             return 0;
         return reinterpret_cast<VstIntPtr>(&static_cast<CVstPlugin*>(effect->user)->m_timeInfo);
+    case audioMasterAutomate:
+        // Counted only: any thread may report, and what shows the values reads them itself.
+        if (effect != nullptr && effect->user != nullptr)
+            static_cast<CVstPlugin*>(effect->user)->m_automations.fetch_add(1, std::memory_order_relaxed);
+        return 0;
     default:
         return 0;
     }

@@ -26,6 +26,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // What switched a plug-in off.
@@ -99,6 +100,17 @@ public:
     // null) without a chunk.
     std::int32_t GetChunk(void** data, bool program);
     VstIntPtr SetChunk(const void* data, std::int32_t size, bool program);
+    // Texts of a parameter and of the instrument (empty when the plug-in gives none), always
+    // terminated whatever the plug-in writes.
+    std::string GetParamName(std::int32_t index) { return GetText(effGetParamName, index); }
+    std::string GetParamDisplay(std::int32_t index) { return GetText(effGetParamDisplay, index); }
+    std::string GetParamLabel(std::int32_t index) { return GetText(effGetParamLabel, index); }
+    std::string GetEffectName() { return GetText(effGetEffectName, 0); }
+    std::string GetProductString() { return GetText(effGetProductString, 0); }
+    // How many times the plug-in reported a parameter it changed itself (audioMasterAutomate),
+    // from any thread; the user-interface thread compares it to refresh what shows values.
+    std::uint32_t Automations() const { return m_automations.load(std::memory_order_relaxed); }
+
     // Parameters outside [0, NumParams) read 0 and are not set.
     float GetParameter(std::int32_t index);
     void SetParameter(std::int32_t index, float value);
@@ -160,7 +172,7 @@ public:
                                        void* owner);
 
     // The host side of the plug-in contract: version 2, idle 1, the time information record
-    // once the effect carries its host object, 0 for everything else.
+    // once the effect carries its host object, automation counted, 0 for everything else.
     static VstIntPtr VST_CALL HostCallback(AEffect* effect, std::int32_t opcode,
                                            std::int32_t index, VstIntPtr value, void* ptr,
                                            float opt);
@@ -196,6 +208,7 @@ private:
     template <typename Call>
     bool CallPlugin(const char* name, Call& call);
     void SwitchOff(const char* name, const FaultRecord& record);
+    std::string GetText(std::int32_t opcode, std::int32_t index);
     VstIntPtr DispatchTo(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
                          VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
     void AbandonBuffers();
@@ -239,6 +252,7 @@ private:
     float* m_silence = nullptr;         // read by the declared inputs beyond the stream's
     std::atomic<std::int32_t> m_renders{0};
     std::atomic<std::int32_t> m_pauses{0};
+    std::atomic<std::uint32_t> m_automations{0};
     bool m_editorOpen = false;
     bool m_editorFaulted = false;
     bool m_stuck = false;  // a render never left the plug-in: it is kept as it is

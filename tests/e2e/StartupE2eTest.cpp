@@ -3,6 +3,8 @@
 // a clean exit.
 #include "E2eSupport.h"
 
+#include "resource.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -27,9 +29,11 @@ TEST_F(Startup, FrameIsSizedAroundTheEditorAndCentred)
     InstallProbe("default");
     Launch();
     ASSERT_TRUE(CaptionBecomes("Zumbrel - Program 0"));
-    const SIZE size = OuterSize(Frame());
-    EXPECT_EQ(size.cx, 410);
-    EXPECT_EQ(size.cy, 367);
+    // The view between the menu bar and the status bar is exactly the editor's 400 x 300.
+    RECT view{};
+    GetClientRect(GetDlgItem(Frame(), IDW_PANE_FIRST), &view);
+    EXPECT_EQ(view.right, 400);
+    EXPECT_EQ(view.bottom, 300);
     RECT frame{};
     GetWindowRect(Frame(), &frame);
     RECT work{};
@@ -46,9 +50,9 @@ TEST_F(Startup, FrameIsSizedAroundTheEditorAndCentred)
     EXPECT_EQ(CloseProgram(), 0u);
 }
 
-// Without an editor rectangle the frame keeps the size of the empty form: never a frame made
-// from an unset rectangle.
-TEST_F(Startup, PluginWithoutEditorKeepsTheFormsSize)
+// Without an editor the frame takes the generic editor's size: never a frame made from an
+// unset rectangle.
+TEST_F(Startup, PluginWithoutEditorGetsAFrameOfSensibleSize)
 {
     InstallProbe("no_editor");
     Launch();

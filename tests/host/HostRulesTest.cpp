@@ -1,4 +1,4 @@
-// The instrument view's portable rules: frame size, library path, rate codes, message split,
+// The instrument view's portable rules: library and bank paths, rate codes, message split,
 // title and program stepping.
 #include "host/HostRules.h"
 #include "host/ReopenLimit.h"
@@ -6,42 +6,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-TEST(FrameSize, EditorRectangleGetsTheFramesBordersMenuAndStatusBar)
-{
-    const host::FrameSize size = host::FrameSizeForEditor(ERect{0, 0, 300, 400});
-    EXPECT_EQ(size.width, 410);
-    EXPECT_EQ(size.height, 367);
-}
-
-TEST(FrameSize, UsesRightAndBottomAsTheEditorsSize)
-{
-    const host::FrameSize size = host::FrameSizeForEditor(ERect{20, 30, 120, 230});
-    EXPECT_EQ(size.width, 240);
-    EXPECT_EQ(size.height, 187);
-}
-
-struct LibraryCase {
-    const char* directory;
-    const char* module;
-    const char* expected;
-};
-
-class LibraryPath : public testing::TestWithParam<LibraryCase> {};
-
-TEST_P(LibraryPath, IsTheExecutablesBaseNameInTheDirectory)
-{
-    const LibraryCase& c = GetParam();
-    EXPECT_EQ(host::InstrumentLibraryPath(c.directory, c.module), c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, LibraryPath,
-    testing::Values(LibraryCase{"C:\\run\\", "C:\\bin\\zumbrel.exe", "C:\\run\\zumbrel.dll"},
-                    LibraryCase{"D:\\x\\", "Z:\\a.b\\My.Synth.EXE", "D:\\x\\My.Synth.dll"},
-                    LibraryCase{"C:\\", "zumbrel", "C:\\zumbrel.dll"},
-                    LibraryCase{"C:\\", "C:/unix/style/piano.exe", "C:\\piano.dll"},
-                    LibraryCase{"C:\\", "C:\\dir.with.dots\\synth", "C:\\synth.dll"}));
 
 TEST(StateFiles, BankBesideTheSettingsAndProgramByExtension)
 {

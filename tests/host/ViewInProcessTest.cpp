@@ -35,6 +35,9 @@ std::string ProbePath(const std::string& variant)
     if (variant == "demo") {
         return DEMO_INSTRUMENT_DLL;
     }
+    if (variant == "no_editor") {
+        return PROBE_NO_EDITOR_DLL;
+    }
     return variant == "programs0" ? PROBE_PROGRAMS0_DLL : PROBE_PROGRAMS128_DLL;
 }
 
@@ -153,6 +156,15 @@ TEST_P(ViewInProcess, PresetsListEveryProgramAndOnlyTheFirst80CanBeChosen)
         EXPECT_EQ(MenuText(presets, i + 1), "Program " + std::to_string(i));
         EXPECT_EQ(Enabled(kFirstProgram + i), i < 80) << i;
     }
+}
+
+// The view's client area is the editor's size exactly, whatever the frame's parts measure.
+TEST_P(ViewInProcess, ViewIsExactlyTheEditorsSize)
+{
+    RECT client{};
+    GetClientRect(m_frame->GetActiveView()->GetSafeHwnd(), &client);
+    EXPECT_EQ(client.right, 400);
+    EXPECT_EQ(client.bottom, 300);
 }
 
 TEST_P(ViewInProcess, SecondInitialUpdateAddsNothing)
@@ -308,3 +320,29 @@ TEST_P(DemoInProcess, StateTravelsAsChunks)
 }
 
 INSTANTIATE_TEST_SUITE_P(Instruments, DemoInProcess, testing::Values("demo"));
+
+// An instrument without an editor of its own gets the generic one: a slider per parameter,
+// and the view sized to it.
+class NoEditorInProcess : public ViewInProcess {};
+
+TEST_P(NoEditorInProcess, GenericEditorFillsTheView)
+{
+    HWND view = m_frame->GetActiveView()->GetSafeHwnd();
+    HWND editor = GetWindow(view, GW_CHILD);
+    ASSERT_NE(editor, nullptr);
+    RECT client{};
+    RECT editorRect{};
+    GetClientRect(view, &client);
+    GetWindowRect(editor, &editorRect);
+    EXPECT_EQ(client.right, editorRect.right - editorRect.left);
+    EXPECT_EQ(client.bottom, editorRect.bottom - editorRect.top);
+    int sliders = 0;
+    for (HWND child = GetWindow(editor, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char name[64] = {};
+        GetClassNameA(child, name, sizeof name);
+        sliders += std::string(name) == TRACKBAR_CLASSA;
+    }
+    EXPECT_EQ(sliders, 3);  // the probe's parameters
+}
+
+INSTANTIATE_TEST_SUITE_P(Probes, NoEditorInProcess, testing::Values("no_editor"));
