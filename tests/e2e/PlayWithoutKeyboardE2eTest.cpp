@@ -5,6 +5,8 @@
 
 #include "resource.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 namespace e2e {
@@ -58,6 +60,40 @@ TEST_F(PlayWithoutKeyboard, KeysPlayEscSilencesAndTheChoiceIsKept)
     Sleep(300);
     EXPECT_EQ(MidiData().size(), data.size()) << "the keyboard still plays";
     EXPECT_EQ(ReadSetting("keyboard", "play"), "0");
+    EXPECT_EQ(CloseProgram(), 0u);
+}
+
+// Keys held when the window loses the keyboard are released at once.
+TEST_F(PlayWithoutKeyboard, LosingActivationReleasesHeldKeys)
+{
+    Start(AddCard("E2E Held"));
+    PostMessageA(Frame(), WM_KEYDOWN, 'D', 1);
+    ASSERT_TRUE(MidiBecomes(1));
+    PostMessageA(Frame(), WM_ACTIVATE, WA_INACTIVE, 0);
+    ASSERT_TRUE(MidiBecomes(2));
+    EXPECT_EQ(MidiData()[1], "80,40,00,00");
+    EXPECT_EQ(CloseProgram(), 0u);
+}
+
+// An instrument without an editor: the generic editor shows its parameters by name, value
+// and unit, and a slider moved with the keyboard reaches setParameter.
+TEST_F(PlayWithoutKeyboard, GenericEditorShowsAndSetsParameters)
+{
+    InstallProbe("no_editor");
+    Launch();
+    HWND slider = uiharness::FindDescendant(Frame(), TRACKBAR_CLASSA);
+    ASSERT_NE(slider, nullptr) << "no generic editor";
+    std::vector<std::string> texts;
+    for (HWND child = GetWindow(GetParent(slider), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT))
+        texts.push_back(uiharness::WindowText(child));
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Knob 2"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "0.00 dB"), texts.end());
+    PostMessageA(slider, WM_KEYDOWN, VK_END, 1);
+    EXPECT_TRUE(WaitForRecord([&](const std::vector<ProbeRecord>&) {
+        const std::vector<ProbeRecord> sets = Log().Records("param");
+        return !sets.empty() && sets.back().at("value") == "1";
+    }));
     EXPECT_EQ(CloseProgram(), 0u);
 }
 

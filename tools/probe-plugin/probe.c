@@ -12,6 +12,7 @@
  * of the thread it came on:
  *   entry    tid version time                  (time: 1 when audioMasterGetTime answered)
  *   dispatch tid op index value ptr opt        (ptr: 1 when non-null; not for events)
+ *   param    tid index value                   (setParameter)
  *   events   tid count                         (effProcessEvents, then one line per event:)
  *   midi     tid type size delta flags length offset data detune offvel r1 r2
  *   sysex    tid type size delta flags bytes r1 r2 data
@@ -183,7 +184,8 @@ typedef struct {
 
 enum {
     OP_OPEN = 0, OP_CLOSE = 1, OP_SET_PROGRAM = 2, OP_GET_PROGRAM = 3, OP_SET_PROGRAM_NAME = 4,
-    OP_GET_PROGRAM_NAME = 5, OP_EDIT_GET_RECT = 13, OP_EDIT_OPEN = 14, OP_EDIT_CLOSE = 15,
+    OP_GET_PROGRAM_NAME = 5, OP_GET_PARAM_LABEL = 6, OP_GET_PARAM_DISPLAY = 7,
+    OP_GET_PARAM_NAME = 8, OP_EDIT_GET_RECT = 13, OP_EDIT_OPEN = 14, OP_EDIT_CLOSE = 15,
     OP_EDIT_IDLE = 19, OP_GET_CHUNK = 23, OP_SET_CHUNK = 24, OP_PROCESS_EVENTS = 25,
     OP_GET_PROGRAM_NAME_INDEXED = 29
 };
@@ -610,6 +612,18 @@ static intptr_t PROBE_CDECL probe_dispatch(probe_effect* e, int32_t op, int32_t 
     case OP_GET_PROGRAM_NAME:
         write_program_name((char*)ptr, current_program);
         return 0;
+    case OP_GET_PARAM_NAME: /* the classic 8 bytes, terminator included */
+        if (index >= 0 && index < PROBE_PARAMS)
+            snprintf((char*)ptr, 8, "Knob %d", (int)index);
+        return 0;
+    case OP_GET_PARAM_LABEL:
+        if (index >= 0 && index < PROBE_PARAMS)
+            snprintf((char*)ptr, 8, "dB");
+        return 0;
+    case OP_GET_PARAM_DISPLAY:
+        if (index >= 0 && index < PROBE_PARAMS)
+            snprintf((char*)ptr, 8, "%.2f", values[slot(current_program)][index]);
+        return 0;
     case OP_GET_PROGRAM_NAME_INDEXED:
         if (index < 0 || index >= PROBE_PROGRAMS)
             return 0;
@@ -650,6 +664,7 @@ static void PROBE_CDECL probe_set_parameter(probe_effect* e, int32_t index, floa
 {
     (void)e;
     misbehave("setParameter");
+    log_line("param tid=%lu index=%d value=%g", thread_tag(), index, value);
     if (index >= 0 && index < PROBE_PARAMS)
         values[slot(current_program)][index] = value;
 }
