@@ -3,8 +3,9 @@
 # conversion and the output stage with their reference definitions over all inputs: natively,
 # and built for Windows under Wine (win64, and win32 where this machine runs 32-bit programs).
 # The conversions and the output stage are timed and checked for every vector loop the
-# processor runs (SSE2, and AVX2 where it runs). Ends with the benchmarks' goal lines (for the
-# loops the program uses) and one line per exhaustive run. Never fails on timings; exits
+# processor runs (SSE2, and AVX2 where it runs). Under Wine it also times the guard around
+# every call into a plug-in or driver. Ends with the goal lines (for the loops the program
+# uses, and the guard per Windows build) and one line per exhaustive run. Never fails on timings; exits
 # non-zero when an exhaustive check finds a difference or does not run, or when the 64-bit
 # Windows build moves a 256-bit register to or from the stack with an aligned instruction.
 # Build folders: build/bench and build/bench-win32, build/bench-win64, or ZUMBREL_BENCH_DIR
@@ -68,7 +69,8 @@ for arch in win64 win32; do
   dir=$win_prefix$arch
   log=$logs/build-$arch.txt
   if ! { cmake -S . -B "$dir" --toolchain "${toolchain[$arch]}" "${options[@]}" &&
-         cmake --build "$dir" -j"$(nproc)" --target sample_exhaustive_check; } >"$log" 2>&1; then
+         cmake --build "$dir" -j"$(nproc)" --target sample_exhaustive_check fault_guard_cost; } \
+       >"$log" 2>&1; then
     grep -E 'error|Error' "$log" | head -30
     echo "$arch: FAILED (the build; log above)" >>"$logs/summary.txt"
     failed=1
@@ -86,6 +88,10 @@ for arch in win64 win32; do
     fi
   fi
   exhaustive "$arch" scripts/wine-run.sh "$arch" "$exe"
+  # What the guard around every call into a plug-in or driver costs (Windows only).
+  echo "== call guard, $arch"
+  scripts/wine-run.sh "$arch" "$dir/bench/fault_guard_cost.exe" 2>/dev/null \
+    | sed "s/^goal: call guard/goal: call guard ($arch)/" | tee -a "$logs/bench.txt" || true
 done
 
 echo "== goals"

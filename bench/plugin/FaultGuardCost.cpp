@@ -61,8 +61,8 @@ int main()
             RunGuarded(target, nullptr, fault);
     });
     const double cost = guarded - plain;
-    std::printf("plain call %.2f ns, guarded call %.2f ns: the guard adds %.2f ns per call "
-                "(limit %.0f ns)\n",
-                plain, guarded, cost, kLimitNs);
+    std::printf("plain call %.2f ns, guarded call %.2f ns\n", plain, guarded);
+    std::printf("goal: call guard at most %.0f ns per render call: %.2f, %s\n", kLimitNs, cost,
+                cost <= kLimitNs ? "met" : "NOT met");
     return cost <= kLimitNs ? 0 : 1;
 }

@@ -31,4 +31,4 @@ DWORD WINAPI CCloseWatchdog::Watch(void* watchdog)
     return 0;
 }
 
-} // namespace host
+}  // namespace host

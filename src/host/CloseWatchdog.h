@@ -24,4 +24,4 @@ private:
     HANDLE m_thread = nullptr;
 };
 
-} // namespace host
+}  // namespace host

@@ -19,11 +19,11 @@ struct KeySemitone {
     int semitone;
 };
 constexpr KeySemitone kLayout[] = {
-    {'A', 0}, {'W', 1},  {'S', 2},  {'E', 3},  {'D', 4},  {'F', 5},  {'T', 6},
-    {'G', 7}, {'Y', 8},  {'H', 9},  {'U', 10}, {'J', 11}, {'K', 12}, {'O', 13},
-    {'L', 14}, {'P', 15}, {kSemicolon, 16},
+    {'A', 0},  {'W', 1},  {'S', 2},  {'E', 3},  {'D', 4},         {'F', 5},
+    {'T', 6},  {'G', 7},  {'Y', 8},  {'H', 9},  {'U', 10},        {'J', 11},
+    {'K', 12}, {'O', 13}, {'L', 14}, {'P', 15}, {kSemicolon, 16},
 };
-} // namespace
+}  // namespace
 
 int CComputerKeyboard::SemitoneOf(unsigned virtualKey)
 {
@@ -89,4 +89,4 @@ std::vector<KeyNote> CComputerKeyboard::ReleaseAll()
     return offs;
 }
 
-} // namespace host
+}  // namespace host

@@ -49,4 +49,4 @@ private:
     bool m_anyHeld = false;
 };
 
-} // namespace host
+}  // namespace host

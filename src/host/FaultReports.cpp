@@ -24,7 +24,7 @@ std::string Describe(const PluginFault& fault)
     DescribeFault(fault.call, fault.record, text, sizeof text);
     return text;
 }
-} // namespace
+}  // namespace
 
 void CTarvolinView::StartHealthTimer()
 {

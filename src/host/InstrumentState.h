@@ -25,4 +25,4 @@ protected:
     ~IInstrumentState() = default;
 };
 
-} // namespace host
+}  // namespace host

@@ -34,7 +34,7 @@ bool ModifierDown()
 {
     return (GetKeyState(VK_CONTROL) & 0x8000) != 0 || (GetKeyState(VK_MENU) & 0x8000) != 0;
 }
-} // namespace
+}  // namespace
 
 void CTarvolinView::ReadKeyboardSetting()
 {
@@ -70,7 +70,8 @@ bool CTarvolinView::PreTranslateMessage(MSG& msg)
         if ((msg.lParam & kWasDown) == 0) {
             SendKeyNotes(m_computerKeyboard.Press(key));
         }
-    } else {
+    }
+    else {
         SendKeyNotes(m_computerKeyboard.Release(key));
     }
     return true;

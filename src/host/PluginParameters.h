@@ -29,4 +29,4 @@ private:
     CVstPlugin& m_plugin;
 };
 
-} // namespace host
+}  // namespace host

@@ -18,7 +18,7 @@ namespace {
 constexpr char kStateSection[] = "state";
 constexpr char kNotRunning[] = "no instrument is running";
 constexpr std::int32_t kAllCategories = -1;
-} // namespace
+}  // namespace
 
 // A switched-off instrument has no state to give or take (saving it would write an empty one
 // over the kept bank).
@@ -67,26 +67,29 @@ void CTarvolinView::LoadAutosave()
     char module[MAX_PATH + 1] = {};
     const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
     constexpr int kDecimal = 10;
-    if (length == 0 || length >= MAX_PATH || m_settings.getInt(kStateSection, "autosave", 1, kDecimal) == 0) {
+    if (length == 0 || length >= MAX_PATH ||
+        m_settings.getInt(kStateSection, "autosave", 1, kDecimal) == 0) {
         return;
     }
     const std::string path = host::AutosaveBankPath(m_directoryPath, module);
     std::vector<std::uint8_t> bytes;
     const toolkit::ReadOutcome read = toolkit::ReadFileBytes(path, preset::kMaxFileBytes, bytes);
-    if (read == toolkit::ReadOutcome::CannotRead && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (read == toolkit::ReadOutcome::CannotRead &&
+        GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         m_autosavePath = path;
         return;
     }
-    const std::string reason = read == toolkit::ReadOutcome::Read
-                                   ? LoadInstrumentState(bytes)
-                                   : std::string(read == toolkit::ReadOutcome::TooLarge
-                                                     ? "the file is too large"
-                                                     : "the file cannot be read");
+    const std::string reason =
+        read == toolkit::ReadOutcome::Read
+            ? LoadInstrumentState(bytes)
+            : std::string(read == toolkit::ReadOutcome::TooLarge ? "the file is too large"
+                                                                 : "the file cannot be read");
     if (reason.empty()) {
         m_autosavePath = path;
         return;
     }
-    GetParentFrame()->SetMessageText(toolkit::FileTitleOf(path) + " was not loaded and is kept as it is: " + reason);
+    GetParentFrame()->SetMessageText(toolkit::FileTitleOf(path) +
+                                     " was not loaded and is kept as it is: " + reason);
 }
 
 // The document accepted the name before the instrument ran (see the document); it is read now,
@@ -110,7 +113,8 @@ void CTarvolinView::SaveAutosave() noexcept
     try {
         const std::vector<std::uint8_t> bytes = SaveInstrumentState(false);
         toolkit::WriteFileReplacing(m_autosavePath, bytes.data(), bytes.size());
-    } catch (const std::exception&) {
+    }
+    catch (const std::exception&) {
         // Out of memory at exit: the previous bank stays as it was.
     }
     m_autosavePath.clear();
@@ -120,7 +124,8 @@ void CTarvolinView::SaveAutosave() noexcept
 void CTarvolinView::RefreshProgramNames()
 {
     HMENU bar = GetMenu(GetParentFrame()->GetSafeHwnd());
-    const std::int32_t listed = std::min<std::int32_t>(m_plugin.NumPrograms(), host::kListedPrograms);
+    const std::int32_t listed =
+        std::min<std::int32_t>(m_plugin.NumPrograms(), host::kListedPrograms);
     for (std::int32_t i = 0; i < listed && bar != nullptr; ++i) {
         const UINT command = host::kFirstProgramCommand + static_cast<UINT>(i);
         char name[kVstProgramNameBytes] = {};

@@ -179,7 +179,8 @@ void CTarvolinView::FitFrameTo(SIZE content)
     }
     RECT outer{0, 0, content.cx, content.cy + (bar.bottom - bar.top)};
     AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(frame, GWL_STYLE)),
-                       GetMenu(frame) != nullptr, static_cast<DWORD>(GetWindowLongA(frame, GWL_EXSTYLE)));
+                       GetMenu(frame) != nullptr,
+                       static_cast<DWORD>(GetWindowLongA(frame, GWL_EXSTYLE)));
     SetWindowPos(frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     constexpr int kCorrections = 3;

@@ -13,7 +13,8 @@ constexpr char kTemporaryPrefix[] = "zum";
 std::string FolderOf(const std::string& path)
 {
     const std::string name = FileTitleOf(path);
-    return name.size() == path.size() ? std::string(".") : path.substr(0, path.size() - name.size());
+    return name.size() == path.size() ? std::string(".")
+                                      : path.substr(0, path.size() - name.size());
 }
 
 bool WriteAll(HANDLE file, const void* data, std::size_t size)
@@ -29,7 +30,7 @@ bool WriteAll(HANDLE file, const void* data, std::size_t size)
     }
     return true;
 }
-} // namespace
+}  // namespace
 
 ReadOutcome ReadFileBytes(const std::string& path, std::size_t limit,
                           std::vector<std::uint8_t>& bytes)
@@ -43,11 +44,13 @@ ReadOutcome ReadFileBytes(const std::string& path, std::size_t limit,
     if (GetFileSizeEx(file, &size) && size.QuadPart >= 0) {
         if (static_cast<unsigned long long>(size.QuadPart) > limit) {
             outcome = ReadOutcome::TooLarge;
-        } else {
+        }
+        else {
             bytes.assign(static_cast<std::size_t>(size.QuadPart), 0);
             DWORD read = 0;
             const DWORD wanted = static_cast<DWORD>(bytes.size());
-            if (bytes.empty() || (ReadFile(file, bytes.data(), wanted, &read, nullptr) && read == wanted))
+            if (bytes.empty() ||
+                (ReadFile(file, bytes.data(), wanted, &read, nullptr) && read == wanted))
                 outcome = ReadOutcome::Read;
         }
     }
@@ -75,4 +78,4 @@ bool WriteFileReplacing(const std::string& path, const void* data, std::size_t s
     return written;
 }
 
-} // namespace toolkit
+}  // namespace toolkit

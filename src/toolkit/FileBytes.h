@@ -20,4 +20,4 @@ ReadOutcome ReadFileBytes(const std::string& path, std::size_t limit,
 // and no temporary file is left behind.
 bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size);
 
-} // namespace toolkit
+}  // namespace toolkit

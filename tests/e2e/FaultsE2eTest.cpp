@@ -14,9 +14,9 @@ constexpr char kEditor[] = "The instrument's editor stopped working while it was
 
 struct InstrumentFault {
     const char* name;
-    const char* kind;   // ZUMBREL_PROBE_FAULT
-    const char* call;   // ZUMBREL_PROBE_FAULT_IN
-    const char* value;  // ZUMBREL_PROBE_FAULT_VALUE
+    const char* kind;     // ZUMBREL_PROBE_FAULT
+    const char* call;     // ZUMBREL_PROBE_FAULT_IN
+    const char* value;    // ZUMBREL_PROBE_FAULT_VALUE
     const char* message;  // the start of the one message shown; null: none
     bool runs;            // the program keeps running after it
 };
@@ -42,7 +42,8 @@ class Faults : public E2eTest, public testing::WithParamInterface<InstrumentFaul
 protected:
     void TearDown() override
     {
-        for (const char* variable : {"ZUMBREL_PROBE_FAULT", "ZUMBREL_PROBE_FAULT_IN", "ZUMBREL_PROBE_FAULT_VALUE"})
+        for (const char* variable :
+             {"ZUMBREL_PROBE_FAULT", "ZUMBREL_PROBE_FAULT_IN", "ZUMBREL_PROBE_FAULT_VALUE"})
             SetEnvironmentVariableA(variable, nullptr);
         E2eTest::TearDown();
     }
@@ -62,14 +63,19 @@ protected:
     bool BlocksGoOn() const
     {
         const std::size_t before = Blocks();
-        return WaitForRecord([&](const std::vector<ProbeRecord>&) { return Blocks() > before + 10; });
+        return WaitForRecord(
+            [&](const std::vector<ProbeRecord>&) { return Blocks() > before + 10; });
     }
     std::string StatusText()
     {
-        return uiharness::CRemoteStatusBar(Program().Process(), GetDlgItem(Frame(), IDW_STATUS_BAR)).PaneText(0);
+        return uiharness::CRemoteStatusBar(Program().Process(), GetDlgItem(Frame(), IDW_STATUS_BAR))
+            .PaneText(0);
     }
     // The settings, except the driver list the program publishes at every start.
-    std::string DeviceSettings(const std::string& text) const { return text.substr(0, text.find("[list]")); }
+    std::string DeviceSettings(const std::string& text) const
+    {
+        return text.substr(0, text.find("[list]"));
+    }
 
     std::string m_settings;
 };
@@ -99,7 +105,9 @@ TEST_P(Faults, AreContainedAndToldOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Instrument, Faults, testing::ValuesIn(kInstrumentFaults),
-                         [](const testing::TestParamInfo<InstrumentFault>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<InstrumentFault>& info) {
+                             return info.param.name;
+                         });
 
 // A block that stays inside the instrument shows in the status bar; one that comes back clears
 // it, and one that never does still lets the program close.
@@ -107,8 +115,10 @@ TEST_F(Faults, StuckAudioIsShownAndNeverBlocksTheClose)
 {
     StartFaulting("stall", "process", "3000");
     WaitForFrame();
-    EXPECT_TRUE(uiharness::WaitUntil([&] { return StatusText().find("has not answered") != std::string::npos; }, kWaitMs));
-    EXPECT_TRUE(uiharness::WaitUntil([&] { return StatusText() == "Ready"; }, kWaitMs)) << StatusText();
+    EXPECT_TRUE(uiharness::WaitUntil(
+        [&] { return StatusText().find("has not answered") != std::string::npos; }, kWaitMs));
+    EXPECT_TRUE(uiharness::WaitUntil([&] { return StatusText() == "Ready"; }, kWaitMs))
+        << StatusText();
     EXPECT_TRUE(BlocksGoOn());
     EXPECT_EQ(CloseProgram(), 0u);
     TearDown();
@@ -116,7 +126,8 @@ TEST_F(Faults, StuckAudioIsShownAndNeverBlocksTheClose)
 
     StartFaulting("hang", "process", "");
     WaitForFrame();
-    EXPECT_TRUE(uiharness::WaitUntil([&] { return StatusText().find("has not answered") != std::string::npos; }, kWaitMs));
+    EXPECT_TRUE(uiharness::WaitUntil(
+        [&] { return StatusText().find("has not answered") != std::string::npos; }, kWaitMs));
     EXPECT_FALSE(AnyMessageBox());
     PostMessageA(Frame(), WM_CLOSE, 0, 0);
     EXPECT_EQ(Program().WaitForExit(10000), 0u);
@@ -133,7 +144,8 @@ TEST_F(Faults, DriverFaultsAreReportedAsAsioFailures)
         Launch(false);
         HWND box = WaitForMessageBox("ASIO failed\n\n", true);
         ASSERT_NE(box, nullptr) << setting;
-        EXPECT_NE(uiharness::DialogItemText(box, 0xFFFF).find("zumbrel_sim_asio"), std::string::npos)
+        EXPECT_NE(uiharness::DialogItemText(box, 0xFFFF).find("zumbrel_sim_asio"),
+                  std::string::npos)
             << uiharness::DialogItemText(box, 0xFFFF);
         uiharness::ClickButton(box, IDOK);
         WaitForFrame();
@@ -143,5 +155,5 @@ TEST_F(Faults, DriverFaultsAreReportedAsAsioFailures)
     }
 }
 
-} // namespace
-} // namespace e2e
+}  // namespace
+}  // namespace e2e

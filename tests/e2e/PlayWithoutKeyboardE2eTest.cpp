@@ -37,7 +37,8 @@ protected:
     }
     bool MidiBecomes(std::size_t count) const
     {
-        return WaitForRecord([&](const std::vector<ProbeRecord>&) { return MidiData().size() >= count; });
+        return WaitForRecord(
+            [&](const std::vector<ProbeRecord>&) { return MidiData().size() >= count; });
     }
 };
 
@@ -52,7 +53,8 @@ TEST_F(PlayWithoutKeyboard, KeysPlayEscSilencesAndTheChoiceIsKept)
     Key(VK_ESCAPE);
     ASSERT_TRUE(MidiBecomes(2 + 32));
     const std::vector<std::string> data = MidiData();
-    EXPECT_EQ(std::count(data.begin(), data.end(), "bf,7b,00,00"), 1) << "all notes off, channel 16";
+    EXPECT_EQ(std::count(data.begin(), data.end(), "bf,7b,00,00"), 1)
+        << "all notes off, channel 16";
     EXPECT_EQ(std::count(data.begin(), data.end(), "b0,78,00,00"), 1) << "all sound off, channel 1";
 
     Command(ID_KEYBOARD_NOTES);
@@ -102,17 +104,23 @@ TEST_F(PlayWithoutKeyboard, ControlPanelOpensAndTheResetItAsksForIsAnswered)
     const std::string card = AddCard("E2E Panel");
     Drivers().setNumber(card, "PanelMessage", 3);  // the reset request
     Start(card);
-    ASSERT_TRUE(WaitForRecord([&](const std::vector<ProbeRecord>&) { return !Log().Records("process").empty(); }));
+    ASSERT_TRUE(WaitForRecord(
+        [&](const std::vector<ProbeRecord>&) { return !Log().Records("process").empty(); }));
     Command(ID_ASIO_PANEL);
     EXPECT_TRUE(uiharness::WaitUntil(
-        [&] { return ReadFileText(FileIn("stats.txt")).find("controlPanelCalls=1") != std::string::npos; },
+        [&] {
+            return ReadFileText(FileIn("stats.txt")).find("controlPanelCalls=1") !=
+                   std::string::npos;
+        },
         kWaitMs));
     // Opened afresh: the instrument is told the rate again and audio comes back.
-    EXPECT_TRUE(WaitForRecord([&](const std::vector<ProbeRecord>&) { return Dispatches(kOpSetSampleRate).size() >= 3; }));
+    EXPECT_TRUE(WaitForRecord(
+        [&](const std::vector<ProbeRecord>&) { return Dispatches(kOpSetSampleRate).size() >= 3; }));
     const std::size_t blocks = Log().Records("process").size();
-    EXPECT_TRUE(WaitForRecord([&](const std::vector<ProbeRecord>&) { return Log().Records("process").size() > blocks; }));
+    EXPECT_TRUE(WaitForRecord(
+        [&](const std::vector<ProbeRecord>&) { return Log().Records("process").size() > blocks; }));
     EXPECT_EQ(CloseProgram(), 0u);
 }
 
-} // namespace
-} // namespace e2e
+}  // namespace
+}  // namespace e2e

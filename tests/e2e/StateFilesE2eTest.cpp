@@ -20,7 +20,8 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path)
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST_F(E2eTest, StateIsKeptAndFilesNamedAtStartAreOpened)
@@ -56,5 +57,5 @@ TEST_F(E2eTest, StateIsKeptAndFilesNamedAtStartAreOpened)
     EXPECT_EQ(CloseProgram(), 0u);
 }
 
-} // namespace
-} // namespace e2e
+}  // namespace
+}  // namespace e2e

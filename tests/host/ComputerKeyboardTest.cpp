@@ -14,15 +14,18 @@ int NoteOf(CComputerKeyboard& keyboard, unsigned key)
     keyboard.Release(key);
     return on.size() == 1 && on[0].status == 0x90 ? on[0].note : -1;
 }
-} // namespace
+}  // namespace
 
 TEST(ComputerKeyboard, TwoRowsPlayAnOctaveAndAThirdFromMiddleC)
 {
     CComputerKeyboard keyboard;
-    const struct { unsigned key; int note; } layout[] = {
-        {'A', 60}, {'W', 61}, {'S', 62}, {'E', 63}, {'D', 64}, {'F', 65}, {'T', 66}, {'G', 67},
-        {'Y', 68}, {'H', 69}, {'U', 70}, {'J', 71}, {'K', 72}, {'O', 73}, {'L', 74}, {'P', 75},
-        {kSemicolon, 76}, {'Q', -1}, {'R', -1}, {'1', -1},
+    const struct {
+        unsigned key;
+        int note;
+    } layout[] = {
+        {'A', 60}, {'W', 61}, {'S', 62},        {'E', 63}, {'D', 64}, {'F', 65}, {'T', 66},
+        {'G', 67}, {'Y', 68}, {'H', 69},        {'U', 70}, {'J', 71}, {'K', 72}, {'O', 73},
+        {'L', 74}, {'P', 75}, {kSemicolon, 76}, {'Q', -1}, {'R', -1}, {'1', -1},
     };
     for (const auto& entry : layout)
         EXPECT_EQ(NoteOf(keyboard, entry.key), entry.note) << entry.key;

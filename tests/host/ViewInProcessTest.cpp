@@ -70,7 +70,8 @@ protected:
         m_dir = std::string(temp) + "zumbrel-view-" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(m_dir.c_str(), nullptr);
         m_library = m_dir + "\\" + ThisExecutablesBaseName() + ".dll";
-        ASSERT_TRUE(CopyFileA(uiharness::WindowsPath(ProbePath(GetParam())).c_str(), m_library.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(uiharness::WindowsPath(ProbePath(GetParam())).c_str(),
+                              m_library.c_str(), FALSE));
         SetCurrentDirectoryA(m_dir.c_str());
         m_app.SetInstance(GetModuleHandleA(nullptr), "");
         ASSERT_TRUE(m_app.InitInstance());
@@ -255,8 +256,10 @@ TEST_P(ViewInProcess, StateIsAppliedAndKeptAcrossRuns)
     ASSERT_TRUE(toolkit::WriteFileReplacing(KeptBank(), damaged.data(), damaged.size()));
     Restart();
     char note[256] = {};
-    SendMessageA(GetDlgItem(Frame(), IDW_STATUS_BAR), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(note));
-    EXPECT_EQ(std::string(note).find(ThisExecutablesBaseName() + ".fxb was not loaded"), 0u) << note;
+    SendMessageA(GetDlgItem(Frame(), IDW_STATUS_BAR), SB_GETTEXTA, 0,
+                 reinterpret_cast<LPARAM>(note));
+    EXPECT_EQ(std::string(note).find(ThisExecutablesBaseName() + ".fxb was not loaded"), 0u)
+        << note;
     Close();
     ASSERT_EQ(toolkit::ReadFileBytes(KeptBank(), 1 << 20, kept), toolkit::ReadOutcome::Read);
     EXPECT_EQ(kept, damaged);
@@ -337,7 +340,8 @@ TEST_P(NoEditorInProcess, GenericEditorFillsTheView)
     EXPECT_EQ(client.right, editorRect.right - editorRect.left);
     EXPECT_EQ(client.bottom, editorRect.bottom - editorRect.top);
     int sliders = 0;
-    for (HWND child = GetWindow(editor, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(editor, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
         char name[64] = {};
         GetClassNameA(child, name, sizeof name);
         sliders += std::string(name) == TRACKBAR_CLASSA;
