@@ -18,6 +18,7 @@ jobs=$(nproc)
 passed=0
 failed=0
 skipped=0
+win32_why="not run on this machine"
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 
@@ -102,9 +103,15 @@ session_start
 for preset in "${presets[@]}"; do
   start=$SECONDS
   if [ "$preset" = win32 ] && ! session_runs_win32; then
-    # The 32-bit programs hold the same cases as the 64-bit ones, which run below.
-    echo "== tests: win32 not run: this machine runs no 32-bit programs (the kernel's 32-bit"
-    echo "   emulation is off); the 32-bit build compiled, its tests run where 32-bit programs do"
+    # The 32-bit programs hold the same cases as the 64-bit ones, which run below. Setup leaves
+    # the reason in build/setup/win32-missing when it could not install 32-bit Wine.
+    if [ -f build/setup/win32-missing ]; then
+      win32_why=$(head -n 1 build/setup/win32-missing)
+      echo "== tests: win32 not run: $win32_why"
+    else
+      echo "== tests: win32 not run: this machine runs no 32-bit programs (the kernel's 32-bit"
+      echo "   emulation is off); the 32-bit build compiled, its tests run where 32-bit programs do"
+    fi
     outcome[win32]=skipped
     continue
   fi
@@ -114,7 +121,7 @@ done
 if [ "${outcome[win32]:-}" = skipped ] && [ -d "$root/build/win64/test-results" ]; then
   read -r cases _ _ < <(count_cases "$root/build/win64/test-results")
   skipped=$((skipped + cases))
-  outcome[win32]="$cases skipped (not run on this machine)"
+  outcome[win32]="$cases skipped ($win32_why)"
 fi
 
 session_stop
