@@ -28,31 +28,38 @@ void CTarvolinView::BringUpDevices()
     // full list would also have dropped their note-offs).
     m_plugin.DiscardEvents();
     // Notes sounding on the old device would hang on the new one.
-    if (m_devicesBroughtUp) {
+    const bool switching = m_devicesBroughtUp;
+    if (switching) {
         m_plugin.RequestAllNotesOff();
     }
     m_devicesBroughtUp = true;
+    const std::int32_t previousDriver = m_asioDriver;
+    const std::int32_t previousRateCode = m_sampleRateCode;
 
     m_reopenLimit.Reset();
     m_driverFaultShown = false;  // a new open forgets the last driver's fault
     m_asioDriver = m_settings.getInt(kDeviceSection, "asio", 0, kDecimal);
     m_midiInPort = m_settings.getInt(kDeviceSection, "midiin", 0, kDecimal);
     m_sampleRateCode = m_settings.getInt(kDeviceSection, "samplerate", 0, kDecimal);
+    // The tempo is in place before the first block plays.
+    const int tempo = m_settings.getInt(kDeviceSection, "tempo", kDefaultTempo, kDecimal);
+    m_plugin.SetTempo(static_cast<float>(tempo));
 
-    BringUpAudio();
+    // Another device or rate starts the transport from 0; the same one opened afresh (a new
+    // tempo, say) plays on from where it was.
+    BringUpAudio(!switching || m_asioDriver != previousDriver ||
+                 m_sampleRateCode != previousRateCode);
     BringUpMidi();
     const int count = m_asioStream.driverCount();
     for (int i = 1; i <= count && i < kDriverNameEntries; ++i) {
         m_driverNames[i] = m_asioStream.driverNameAt(i - 1);
     }
-    const int tempo = m_settings.getInt(kDeviceSection, "tempo", kDefaultTempo, kDecimal);
-    m_plugin.SetTempo(static_cast<float>(tempo));
 }
 
 // The plug-in is told the rate the driver really runs at. A rate the driver refuses (it says
 // no, fails to set it, or runs at another one afterwards) is stored as 44100 for the next start;
 // a refused 44100 stores nothing; an unknown code changes nothing.
-void CTarvolinView::BringUpAudio()
+void CTarvolinView::BringUpAudio(bool restartTransport)
 {
     if (m_asioDriver < 1 || m_asioDriver > m_asioStream.driverCount()) {
         return;
@@ -70,7 +77,10 @@ void CTarvolinView::BringUpAudio()
             m_settings.writeInt(kDeviceSection, "samplerate", host::kRateCode44100, kDecimal);
         }
     }
-    TellPluginTheStreamRate();
+    TellPluginTheStreamFormat();
+    if (restartTransport) {
+        m_plugin.RestartTransport();
+    }
     m_blocksSeen = m_asioStream.completedBlocks();
     m_blocksMovedAt = GetTickCount64();
     if (!m_asioStream.startStream()) {
@@ -88,12 +98,13 @@ void CTarvolinView::ReportAsioFailure()
     ShowStopMessage(fault.empty() ? std::string(kAsioFailed) : std::string(kAsioFailed) + "\n\n" + fault);
 }
 
-// A driver that cannot tell its rate leaves the plug-in at the rate it has.
-void CTarvolinView::TellPluginTheStreamRate()
+// The plug-in renders the stream's blocks at the rate the driver really runs at. A driver
+// that cannot tell its rate leaves the plug-in at the rate it has.
+void CTarvolinView::TellPluginTheStreamFormat()
 {
     const double rate = m_asioStream.currentSampleRate();
     if (rate > 0.0) {
-        m_plugin.SetSampleRate(static_cast<float>(rate));
+        m_plugin.SetStreamFormat(static_cast<float>(rate), m_asioStream.bufferFrames());
     }
 }
 
@@ -124,7 +135,7 @@ void CTarvolinView::ReopenAudio()
         ShowStopMessage(kDriverKeepsResetting);
         return;
     }
-    BringUpAudio();
+    BringUpAudio(true);
 }
 
 void CTarvolinView::BringUpMidi()

@@ -31,6 +31,15 @@ std::string AutosaveBankPath(const std::string& directory, const std::string& mo
     return directory + BaseNameOf(modulePath) + ".fxb";
 }
 
+bool IsTextFieldClass(const std::string& className)
+{
+    std::string lower;
+    for (const char c : className) {
+        lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return lower == "edit" || lower.rfind("richedit", 0) == 0;
+}
+
 bool IsProgramFileName(const std::string& path)
 {
     constexpr char kProgramExtension[] = ".fxp";

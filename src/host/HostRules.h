@@ -38,6 +38,11 @@ struct ShortMessage {
 // Status in bits 0-7, data 1 in bits 8-15, data 2 in bits 16-23; the top byte is ignored.
 ShortMessage SplitShortMessage(std::uint32_t word);
 
+// Whether a window class is a text field's: the system's edit control ("Edit") or a
+// rich-edit control ("RichEdit", "RichEdit20A", "RICHEDIT50W", ...), in any letter case.
+// Editor windows named "...Editor..." are not.
+bool IsTextFieldClass(const std::string& className);
+
 // The caption for a program: the application name, " - " and the program's name.
 std::string ProgramTitle(const char* programName);
 

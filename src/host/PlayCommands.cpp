@@ -2,11 +2,9 @@
 // command, and the driver's own control panel.
 #include "host/TarvolinView.h"
 
+#include "host/HostRules.h"
 #include "resource.h"
 #include "toolkit/FrameWnd.h"
-
-#include <cctype>
-#include <string>
 
 namespace {
 constexpr char kKeyboardSection[] = "keyboard";
@@ -14,20 +12,26 @@ constexpr char kKeyboardKey[] = "play";
 constexpr int kDecimal = 10;
 // lParam bit 30 of a key-down: the key was down already (the keyboard's auto-repeat).
 constexpr LPARAM kWasDown = LPARAM(1) << 30;
+constexpr UINT kAnswerLimitMs = 100;
 
-// A text field keeps its keys: typing a name into an editor must not play notes.
+// A text field keeps its keys: typing a name into an editor must not play notes. Text fields
+// are edit and rich-edit controls and whatever answers as one (an edit control's subclass
+// selects its text on focus); any other window, an instrument's editor among them, is not.
 bool TextFieldHasFocus()
 {
     HWND focus = GetFocus();
     char name[64] = {};
-    if (focus == nullptr || GetClassNameA(focus, name, sizeof name) == 0) {
+    if (focus == nullptr) {
         return false;
     }
-    std::string lower(name);
-    for (char& c : lower) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (GetClassNameA(focus, name, sizeof name) != 0 && host::IsTextFieldClass(name)) {
+        return true;
     }
-    return lower.find("edit") != std::string::npos;
+    // A window of a hung thread (an editor's own) is no text field.
+    DWORD_PTR code = 0;
+    return SendMessageTimeoutA(focus, WM_GETDLGCODE, 0, 0, SMTO_ABORTIFHUNG, kAnswerLimitMs,
+                               &code) != 0 &&
+           (code & DLGC_HASSETSEL) != 0;
 }
 
 bool ModifierDown()

@@ -102,8 +102,10 @@ private:
     void FitFrameTo(SIZE content);
     SIZE OpenGenericEditor();
     void BuildProgramMenu();
-    void BringUpAudio();
-    void TellPluginTheStreamRate();
+    // Opens the chosen driver at the chosen rate and starts it; `restartTransport`: the
+    // instrument's transport begins again at 0.
+    void BringUpAudio(bool restartTransport);
+    void TellPluginTheStreamFormat();
     void BringUpMidi();
     // The kept state and the file named on the command line (state files).
     void LoadAutosave();

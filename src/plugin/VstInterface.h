@@ -181,6 +181,17 @@ struct VstEventsBlock {
     VstEvent* events[kVstEventSlots];
 };
 
+// VstTimeInfo::flags: which fields hold a value, and the transport's state.
+enum VstTimeInfoFlags : std::int32_t {
+    kVstTransportChanged = 1 << 0,
+    kVstTransportPlaying = 1 << 1,
+    kVstNanosValid = 1 << 8,
+    kVstPpqPosValid = 1 << 9,
+    kVstTempoValid = 1 << 10,
+    kVstBarsValid = 1 << 11,
+    kVstTimeSigValid = 1 << 13,
+};
+
 struct VstTimeInfo {
     double samplePos;
     double sampleRate;

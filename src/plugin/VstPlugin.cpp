@@ -16,11 +16,6 @@ static_assert(std::is_same<decltype(&CVstPlugin::RenderCallback), ::RenderCallba
 
 namespace {
 
-constexpr double kReportedSampleRate = 44100.0;
-constexpr double kDefaultTempo = 120.0;
-constexpr std::int32_t kTimeSignatureBeats = 4;
-constexpr std::int32_t kTimeSignatureNoteValue = 4;
-constexpr std::int32_t kSmpteFrameRate = 1;
 // Room offered to the plug-in for a program name: more than it should ever write.
 constexpr std::size_t kNameScratchBytes = 1024;
 
@@ -64,16 +59,6 @@ const char* NameOf(std::int32_t opcode)
     return "the dispatcher";
 }
 
-void InitialTimeInfo(VstTimeInfo& info)
-{
-    std::memset(&info, 0, sizeof info);
-    info.sampleRate = kReportedSampleRate;
-    info.tempo = kDefaultTempo;
-    info.timeSigNumerator = kTimeSignatureBeats;
-    info.timeSigDenominator = kTimeSignatureNoteValue;
-    info.smpteFrameRate = kSmpteFrameRate;
-}
-
 }  // namespace
 
 class CVstPlugin::RenderScope {
@@ -90,10 +75,7 @@ private:
     std::atomic<std::int32_t>& m_renders;
 };
 
-CVstPlugin::CVstPlugin()
-{
-    InitialTimeInfo(m_timeInfo);
-}
+CVstPlugin::CVstPlugin() = default;
 
 CVstPlugin::~CVstPlugin()
 {
@@ -270,6 +252,8 @@ void CVstPlugin::Unload()
         Dispatch(effClose);
     }
     m_editorOpen = m_mainsOn = false;
+    m_toldRate = 0.0f;
+    m_toldBlockFrames = 0;
     m_effect = nullptr;
     m_entry = nullptr;
     if (keep || Faulted())
@@ -298,12 +282,30 @@ VstIntPtr CVstPlugin::Open()
 
 VstIntPtr CVstPlugin::SetSampleRate(float rate)
 {
+    m_toldRate = rate;
+    m_transport.SetSampleRate(rate);
     return Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
 }
 
 VstIntPtr CVstPlugin::SetBlockSize(std::int32_t frames)
 {
+    m_toldBlockFrames = frames;
     return Dispatch(effSetBlockSize, 0, frames);
+}
+
+void CVstPlugin::SetStreamFormat(float rate, std::int32_t blockFrames)
+{
+    // The block size is the most a render asks for: smaller blocks need no new one.
+    if (m_effect == nullptr || (rate == m_toldRate && blockFrames <= m_toldBlockFrames))
+        return;
+    const RenderPause pause(*this);
+    const bool switchedOn = m_mainsOn;
+    if (switchedOn)
+        MainsChanged(0);
+    SetSampleRate(rate);
+    SetBlockSize(blockFrames);
+    if (switchedOn)
+        MainsChanged(1);
 }
 
 VstIntPtr CVstPlugin::MainsChanged(std::int32_t on)
@@ -450,10 +452,7 @@ VstIntPtr CVstPlugin::GetProgramNameIndexed(char* name, std::int32_t category, s
 
 std::int32_t CVstPlugin::SetTempo(float beatsPerMinute)
 {
-    // The plug-in may read the record on the audio thread at any moment: store the eight
-    // bytes in one piece, so it never sees half of the old value and half of the new.
-    double tempo = static_cast<double>(beatsPerMinute);
-    __atomic_store(&m_timeInfo.tempo, &tempo, __ATOMIC_RELAXED);
+    m_transport.SetTempo(beatsPerMinute);
     return 0;
 }
 
@@ -471,7 +470,7 @@ VstIntPtr VST_CALL CVstPlugin::HostCallback(AEffect* effect, std::int32_t opcode
         // Asked during the entry call the record carries no host object yet: answer 0.
         if (effect == nullptr || effect->user == nullptr)
             return 0;
-        return reinterpret_cast<VstIntPtr>(&static_cast<CVstPlugin*>(effect->user)->m_timeInfo);
+        return reinterpret_cast<VstIntPtr>(static_cast<CVstPlugin*>(effect->user)->m_transport.Current());
     case audioMasterAutomate:
         // Counted only: any thread may report, and what shows the values reads them itself.
         if (effect != nullptr && effect->user != nullptr)
@@ -541,6 +540,9 @@ std::int32_t CVstPlugin::Render(float** inputs, float** outputs, std::int32_t fr
 {
     if (m_loaded.load() == 0 || frames <= 0)
         return 0;
+    // The block's time information is complete before the plug-in can ask for it.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    m_transport.BeginBlock(frames, static_cast<double>(std::chrono::nanoseconds(now).count()));
     if (inputs == nullptr)
         inputChannels = 0;
     if (outputs == nullptr)

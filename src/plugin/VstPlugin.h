@@ -21,6 +21,7 @@
 #include "plugin/EventList.h"
 #include "plugin/FaultGuard.h"
 #include "plugin/PluginLibrary.h"
+#include "plugin/Transport.h"
 #include "plugin/VstInterface.h"
 
 #include <atomic>
@@ -89,8 +90,16 @@ public:
     // writes nothing or forgets the terminator.
     VstIntPtr GetProgramName(char* name);
     VstIntPtr GetProgramNameIndexed(char* name, std::int32_t category, std::int32_t index);
+    // The rate and block size the stream runs at. Many plug-ins take a new rate only when
+    // they are switched on again, so a switched-on plug-in is switched off around the change
+    // (effMainsChanged 0, effSetSampleRate, effSetBlockSize, effMainsChanged 1), with no
+    // block rendered in between. Nothing is called when the plug-in runs at that rate already
+    // and was told a block size at least as large.
+    void SetStreamFormat(float rate, std::int32_t blockFrames);
     // Stores the tempo reported to the plug-in through the time information. Answers 0.
     std::int32_t SetTempo(float beatsPerMinute);
+    // The transport starts again from position 0 with the next block (the stream starts).
+    void RestartTransport() { m_transport.Restart(); }
 
     // The instrument's state (user-interface thread, inside a RenderPause when audio runs).
     VstIntPtr GetProgram();
@@ -171,8 +180,9 @@ public:
                                        std::int32_t frames, std::int32_t blockPosition,
                                        void* owner);
 
-    // The host side of the plug-in contract: version 2, idle 1, the time information record
-    // once the effect carries its host object, automation counted, 0 for everything else.
+    // The host side of the plug-in contract: version 2, idle 1, the transport's last complete
+    // time information once the effect carries its host object, automation counted, 0 for
+    // everything else.
     static VstIntPtr VST_CALL HostCallback(AEffect* effect, std::int32_t opcode,
                                            std::int32_t index, VstIntPtr value, void* ptr,
                                            float opt);
@@ -193,7 +203,7 @@ public:
     bool IsSynth() const { return m_isSynth != 0; }
 
     AEffect* Effect() const { return m_effect; }
-    const VstTimeInfo& TimeInfo() const { return m_timeInfo; }
+    const VstTimeInfo& TimeInfo() const { return *m_transport.Current(); }
 
 private:
     // Counts a render in progress for as long as it lives (see Unload).
@@ -245,7 +255,10 @@ private:
     CVstEventList m_events;
     float* m_inputs[kMaxChannels] = {};
     float* m_outputs[kMaxChannels] = {};
-    VstTimeInfo m_timeInfo;
+    CTransport m_transport;
+    // What the plug-in was last told (0: nothing since it was loaded).
+    float m_toldRate = 0.0f;
+    std::int32_t m_toldBlockFrames = 0;
 
     std::int32_t m_declaredInputs = 0;  // the effect's own numInputs, for the silent slots
     std::vector<float> m_bufferStore;   // every plug-in buffer, kBufferFrames floats each

@@ -200,8 +200,9 @@ INSTANTIATE_TEST_SUITE_P(Causes, MidiFailure,
 
 namespace e2e {
 
-// Options shows the settings dialog; Cancel applies nothing now, OK runs the bring-up again
-// (the driver is re-opened and the plug-in is told its rate once more).
+// Options shows the settings dialog; Cancel applies nothing now, OK runs the bring-up again:
+// the tempo written meanwhile reaches the instrument, whose transport, on the same driver and
+// rate, plays on with the new slope and without a jump.
 TEST_F(BringUp, OptionsDialogAppliesTheSettingsOnlyOnOk)
 {
     AddCard("E2E Options");
@@ -209,7 +210,8 @@ TEST_F(BringUp, OptionsDialogAppliesTheSettingsOnlyOnOk)
     WriteSetting("device", "asio", std::to_string(DriversBefore() + 1).c_str());
     Launch();
     ASSERT_TRUE(WaitForRecord([](const std::vector<ProbeRecord>& records) { return HasKind(records, "process"); }));
-    const size_t ratesAtStart = Dispatches(kOpSetSampleRate).size();
+    WriteSetting("device", "tempo", "150");
+    const auto blocks = [&] { return Log().Records("process"); };
 
     const auto openOptions = [&] {
         PostMessageA(Frame(), WM_COMMAND, ID_OPTIONS, 0);  // modal: the command returns when it closes
@@ -223,16 +225,27 @@ TEST_F(BringUp, OptionsDialogAppliesTheSettingsOnlyOnOk)
     uiharness::ClickButton(dialog, IDCANCEL);
     ASSERT_TRUE(closed(dialog));
     Command(0);  // a round trip through the program's message loop
-    EXPECT_EQ(Dispatches(kOpSetSampleRate).size(), ratesAtStart);
+    Sleep(kQuietMs);
+    EXPECT_EQ(blocks().back().real("tempo"), 120.0);
 
     dialog = openOptions();
     ASSERT_NE(dialog, nullptr);
     uiharness::ClickButton(dialog, IDOK);
     ASSERT_TRUE(closed(dialog));
-    EXPECT_TRUE(WaitForRecord([&](const std::vector<ProbeRecord>&) {
-        return Dispatches(kOpSetSampleRate).size() == ratesAtStart + 1;
+    ASSERT_TRUE(WaitForRecord([&](const std::vector<ProbeRecord>&) {
+        return blocks().back().real("tempo") == 150.0;
     }));
     EXPECT_EQ(CloseProgram(), 0u);
+    const std::vector<ProbeRecord> all = blocks();
+    for (std::size_t i = 1; i < all.size(); ++i) {
+        const ProbeRecord& before = all[i - 1];
+        const double frames = static_cast<double>(before.number("frames"));
+        ASSERT_EQ(all[i].real("pos"), before.real("pos") + frames) << "block " << i;
+        ASSERT_NEAR(all[i].real("ppq"),
+                    before.real("ppq") + frames * before.real("tempo") / (60.0 * before.real("rate")),
+                    1e-6)
+            << "block " << i;
+    }
 }
 
 } // namespace e2e

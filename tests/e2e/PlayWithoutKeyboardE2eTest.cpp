@@ -113,9 +113,12 @@ TEST_F(PlayWithoutKeyboard, ControlPanelOpensAndTheResetItAsksForIsAnswered)
                    std::string::npos;
         },
         kWaitMs));
-    // Opened afresh: the instrument is told the rate again and audio comes back.
-    EXPECT_TRUE(WaitForRecord(
-        [&](const std::vector<ProbeRecord>&) { return Dispatches(kOpSetSampleRate).size() >= 3; }));
+    // Opened afresh: the instrument's transport starts again from 0 and audio comes back.
+    EXPECT_TRUE(WaitForRecord([&](const std::vector<ProbeRecord>&) {
+        const std::vector<ProbeRecord> blocks = Log().Records("process");
+        return std::count_if(blocks.begin(), blocks.end(),
+                             [](const ProbeRecord& block) { return block.real("pos") == 0.0; }) >= 2;
+    }));
     const std::size_t blocks = Log().Records("process").size();
     EXPECT_TRUE(WaitForRecord(
         [&](const std::vector<ProbeRecord>&) { return Log().Records("process").size() > blocks; }));

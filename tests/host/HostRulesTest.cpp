@@ -16,6 +16,15 @@ TEST(StateFiles, BankBesideTheSettingsAndProgramByExtension)
         EXPECT_FALSE(host::IsProgramFileName(name)) << name;
 }
 
+TEST(TextField, EditAndRichEditControlsAreTextFieldsEditorsAreNot)
+{
+    for (const char* name : {"Edit", "EDIT", "edit", "RichEdit", "RichEdit20A", "RICHEDIT50W"})
+        EXPECT_TRUE(host::IsTextFieldClass(name)) << name;
+    for (const char* name : {"PluginEditor", "JUCE_Editor_1", "VSTGUI Editor", "Editor", "",
+                             "ZumbrelEditEdit", "Static", "REdit"})
+        EXPECT_FALSE(host::IsTextFieldClass(name)) << name;
+}
+
 TEST(SampleRateCode, KnownCodesAskForTheirRatesOthersForNone)
 {
     EXPECT_EQ(host::SampleRateForCode(0), 44100);

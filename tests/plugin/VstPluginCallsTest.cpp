@@ -140,7 +140,7 @@ TEST(VstPluginTimeInfo, InitialRecord)
     EXPECT_EQ(info.smpteOffset, 0);
     EXPECT_EQ(info.smpteFrameRate, 1);
     EXPECT_EQ(info.samplesToNextClock, 0);
-    EXPECT_EQ(info.flags, 0);
+    EXPECT_EQ(info.flags, kVstTempoValid | kVstTimeSigValid);  // not playing before a block
 }
 
 TEST(VstPluginTimeInfo, ZeroDuringTheEntryCallThenTheRecord)
@@ -157,7 +157,7 @@ TEST(VstPluginTimeInfo, ZeroDuringTheEntryCallThenTheRecord)
     EXPECT_EQ(answer, reinterpret_cast<VstIntPtr>(&plugin.TimeInfo()));
 }
 
-TEST(VstPluginTimeInfo, RateStays44100AndTempoFollowsSetTempo)
+TEST(VstPluginTimeInfo, BlocksCarryTheToldRateTheTempoAndARunningPosition)
 {
     ProbeLog log;
     CVstPlugin plugin;
@@ -166,9 +166,63 @@ TEST(VstPluginTimeInfo, RateStays44100AndTempoFollowsSetTempo)
     EXPECT_EQ(plugin.SetTempo(97.5f), 0);
     StreamBlock block(2, 2, kFrames);
     block.Render(&plugin);
+    block.Render(&plugin);
     const auto process = log.Records("process");
-    ASSERT_EQ(process.size(), 1u);
-    EXPECT_EQ(process[0].real("rate"), 44100.0);
+    ASSERT_EQ(process.size(), 2u);
+    EXPECT_EQ(process[0].real("rate"), 48000.0);
     EXPECT_EQ(process[0].real("tempo"), 97.5);
-    EXPECT_EQ(plugin.TimeInfo().sampleRate, 44100.0);
+    EXPECT_EQ(process[1].real("pos"), kFrames);
+    EXPECT_NE(process[1].number("flags") & kVstTransportPlaying, 0);
+    EXPECT_EQ(plugin.TimeInfo().samplePos, kFrames);
 }
+
+// The rate and block size reach the plug-in only while it is switched off, and only when
+// they change what it runs at: (rate, frames) after start-up at 44100 Hz and 2048 frames.
+struct FormatCase {
+    const char* name;
+    bool switchedOn;
+    float rate;
+    std::int32_t frames;
+    std::vector<long long> calls;  // opcode * 1000 + value, in order
+};
+
+class VstPluginStreamFormat : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(VstPluginStreamFormat, ChangesOnlyWhileSwitchedOff)
+{
+    const FormatCase& c = GetParam();
+    ProbeLog log;
+    CVstPlugin plugin;
+    ASSERT_TRUE(plugin.Load(ProbePath("default").c_str()));
+    plugin.SetBlockSize(2048);
+    plugin.SetSampleRate(44100.0f);
+    if (c.switchedOn)
+        plugin.MainsChanged(1);
+    const std::size_t before = log.Records("dispatch").size();
+    plugin.SetStreamFormat(c.rate, c.frames);
+    const std::vector<ProbeRecord> dispatches = log.Records("dispatch");
+    std::vector<long long> calls;
+    for (const ProbeRecord& call : std::vector<ProbeRecord>(dispatches.begin() + before, dispatches.end())) {
+        const long long op = call.number("op");
+        calls.push_back(op * 1000 + (op == effSetSampleRate ? static_cast<long long>(call.real("opt"))
+                                                            : call.number("value")));
+    }
+    EXPECT_EQ(calls, c.calls);
+    StreamBlock block(2, 2, kFrames);
+    block.Render(&plugin);
+    EXPECT_EQ(plugin.TimeInfo().sampleRate, c.rate) << "the next block's time information";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, VstPluginStreamFormat,
+    testing::Values(
+        FormatCase{"NewRateWhileOn", true, 48000.0f, 256,
+                   {effMainsChanged * 1000, effSetSampleRate * 1000 + 48000,
+                    effSetBlockSize * 1000 + 256, effMainsChanged * 1000 + 1}},
+        FormatCase{"NewRateWhileOff", false, 96000.0f, 64,
+                   {effSetSampleRate * 1000 + 96000, effSetBlockSize * 1000 + 64}},
+        FormatCase{"LargerBlocks", true, 44100.0f, 4096,
+                   {effMainsChanged * 1000, effSetSampleRate * 1000 + 44100,
+                    effSetBlockSize * 1000 + 4096, effMainsChanged * 1000 + 1}},
+        FormatCase{"SameRateSmallerBlocks", true, 44100.0f, 256, {}}),
+    [](const testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });

@@ -27,6 +27,7 @@ set(_zumbrel_probe_variants
   "no_replacing|PROBE_REPLACING=0"
   "no_editor|PROBE_EDITOR=0"
   "chunks|PROBE_CHUNKS=1"
+  "tone|PROBE_TONE=1"
 )
 
 function(zumbrel_probe_variants out)

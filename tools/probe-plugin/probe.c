@@ -16,19 +16,26 @@
  *   events   tid count                         (effProcessEvents, then one line per event:)
  *   midi     tid type size delta flags length offset data detune offvel r1 r2
  *   sysex    tid type size delta flags bytes r1 r2 data
- *   process  tid kind frames rate tempo insum mxcsr inside
- *                                              (rate, tempo: the host's time information;
- *                                              inside: rendering calls under way, this one too)
+ *   process  tid kind frames rate tempo pos ppq bar flags ns sig insum mxcsr inside
+ *                                              (rate ... sig: the host's time information,
+ *                                              sig as numerator/denominator; inside:
+ *                                              rendering calls under way, this one too)
  *   dropped  tid delta frames                  (an event outside the block it came with)
  *
  * Sound. Output j, sample i: input j (when the probe has that input) plus 0.125 for every
  * held note. Notes start and stop at their event's deltaFrames; events outside the block are
  * dropped, as many plug-ins do. The accumulating entry adds this to what the buffers hold.
+ * The tone variant adds a continuous 440 Hz sine of amplitude 0.25, computed at the rate it
+ * took when last switched on: like the plug-ins of the most common framework, it stores a
+ * rate set while it is switched on and applies it only at the next effMainsChanged 1.
  *
  * Misbehaviour, chosen by the environment when the plug-in is created:
  *   ZUMBREL_PROBE_OUTPUT   "inf", "-inf" or "nan": every output sample is that value
  *                          (a filter that blew up)
  *   ZUMBREL_PROBE_IDLE_MS  the editor's idle call takes that many milliseconds
+ *   ZUMBREL_PROBE_CHUNK    what effGetChunk answers (chunk variant): "null" the size with a
+ *                          null pointer, "zero" a size of 0, "negative" a size of -1, "huge"
+ *                          a size of 1 GiB over the real (small) chunk
  *   ZUMBREL_PROBE_FAULT    what goes wrong, every time the call named by ZUMBREL_PROBE_FAULT_IN
  *                          is made (Windows):
  *                            access    an access violation
@@ -108,6 +115,13 @@
 #ifndef PROBE_CHUNKS /* 1: programs in chunks (effGetChunk, effSetChunk) */
 #define PROBE_CHUNKS 0
 #endif
+#ifndef PROBE_TONE /* 1: a continuous 440 Hz sine at the rate applied on switching on */
+#define PROBE_TONE 0
+#endif
+#define PROBE_TONE_HZ 440.0
+#define PROBE_TONE_LEVEL 0.25
+#define PROBE_TWO_PI 6.283185307179586
+#define PROBE_HUGE_CHUNK 0x40000000
 
 #define PROBE_PARAMS 3
 #define PROBE_STORED_PROGRAMS 128 /* programs with values and names of their own */
@@ -185,7 +199,7 @@ typedef struct {
 enum {
     OP_OPEN = 0, OP_CLOSE = 1, OP_SET_PROGRAM = 2, OP_GET_PROGRAM = 3, OP_SET_PROGRAM_NAME = 4,
     OP_GET_PROGRAM_NAME = 5, OP_GET_PARAM_LABEL = 6, OP_GET_PARAM_DISPLAY = 7,
-    OP_GET_PARAM_NAME = 8, OP_EDIT_GET_RECT = 13, OP_EDIT_OPEN = 14, OP_EDIT_CLOSE = 15,
+    OP_GET_PARAM_NAME = 8, OP_SET_SAMPLE_RATE = 10, OP_MAINS_CHANGED = 12, OP_EDIT_GET_RECT = 13, OP_EDIT_OPEN = 14, OP_EDIT_CLOSE = 15,
     OP_EDIT_IDLE = 19, OP_GET_CHUNK = 23, OP_SET_CHUNK = 24, OP_PROCESS_EVENTS = 25,
     OP_GET_PROGRAM_NAME_INDEXED = 29
 };
@@ -222,6 +236,11 @@ static char fault_kind[32];
 static char fault_call[32];
 static unsigned long fault_value;
 static int stalled;
+static char chunk_answer[32];
+/* The rate last set, and the rate the tone is computed at (taken on switching on). */
+static double pending_rate = 44100.0;
+static double applied_rate = 44100.0;
+static double tone_phase;
 #ifdef _WIN32
 static HWND editor_window;
 #endif
@@ -273,6 +292,8 @@ static void read_misbehaviour(void)
              environment("ZUMBREL_PROBE_FAULT_IN", buffer, sizeof buffer) ? buffer : "");
     fault_value = strtoul(environment("ZUMBREL_PROBE_FAULT_VALUE", buffer, sizeof buffer)
                               ? buffer : "0", NULL, 0);
+    snprintf(chunk_answer, sizeof chunk_answer, "%s",
+             environment("ZUMBREL_PROBE_CHUNK", buffer, sizeof buffer) ? buffer : "");
     stalled = 0;
 }
 
@@ -459,12 +480,12 @@ static void log_process(const char* kind, float** inputs, int32_t frames, int in
 {
     char sums[PROBE_MAX_CHANNELS * 24] = "";
     size_t used = 0;
-    double rate = 0.0, tempo = 0.0;
+    probe_time none;
     int32_t j, i;
     const probe_time* time = (const probe_time*)host(&effect, HOST_GET_TIME, 0, 0, NULL, 0.0f);
-    if (time != NULL) {
-        rate = time->sample_rate;
-        tempo = time->tempo;
+    if (time == NULL) {
+        memset(&none, 0, sizeof none);
+        time = &none;
     }
     /* Reading every declared input proves that the host gave a buffer for each. */
     for (j = 0; j < effect.inputs && j < PROBE_MAX_CHANNELS; ++j) {
@@ -473,8 +494,11 @@ static void log_process(const char* kind, float** inputs, int32_t frames, int in
             sum += inputs[j][i];
         used += (size_t)snprintf(sums + used, sizeof sums - used, j == 0 ? "%g" : ",%g", sum);
     }
-    log_line("process tid=%lu kind=%s frames=%d rate=%g tempo=%g insum=%s mxcsr=%u inside=%d",
-             thread_tag(), kind, frames, rate, tempo, sums, float_mode(), inside);
+    log_line("process tid=%lu kind=%s frames=%d rate=%g tempo=%g pos=%.17g ppq=%.17g bar=%.17g "
+             "flags=%d ns=%.17g sig=%d/%d insum=%s mxcsr=%u inside=%d",
+             thread_tag(), kind, frames, time->sample_rate, time->tempo, time->sample_pos,
+             time->ppq_pos, time->bar_start, time->flags, time->nano_seconds,
+             time->sig_numerator, time->sig_denominator, sums, float_mode(), inside);
 }
 
 static void render(float** inputs, float** outputs, int32_t frames, int accumulate)
@@ -488,13 +512,18 @@ static void render(float** inputs, float** outputs, int32_t frames, int accumula
     }
     next = 0;
     for (i = 0; i < frames; ++i) {
+        float tone = 0.0f;
         for (; next < pending_count && pending[next].delta <= i; ++next) {
             if (pending[next].delta >= 0)
                 apply_note(&pending[next]);
         }
+        if (PROBE_TONE) {
+            tone = (float)(PROBE_TONE_LEVEL * sin(tone_phase));
+            tone_phase = fmod(tone_phase + PROBE_TWO_PI * PROBE_TONE_HZ / applied_rate, PROBE_TWO_PI);
+        }
         for (j = 0; j < effect.outputs; ++j) {
             float value = (j < effect.inputs ? inputs[j][i] : 0.0f)
-                          + PROBE_NOTE_LEVEL * (float)held_count;
+                          + PROBE_NOTE_LEVEL * (float)held_count + tone;
             if (forced_output)
                 value = forced_value;
             outputs[j][i] = accumulate ? outputs[j][i] + value : value;
@@ -601,8 +630,21 @@ static intptr_t PROBE_CDECL probe_dispatch(probe_effect* e, int32_t op, int32_t 
             memcpy(chunk, values, sizeof values);
         else
             memcpy(chunk, values[slot(current_program)], sizeof values[0]);
-        *(void**)ptr = chunk;
+        *(void**)ptr = strcmp(chunk_answer, "null") == 0 ? NULL : chunk;
+        if (strcmp(chunk_answer, "zero") == 0)
+            return 0;
+        if (strcmp(chunk_answer, "negative") == 0)
+            return -1;
+        if (strcmp(chunk_answer, "huge") == 0)
+            return PROBE_HUGE_CHUNK;
         return index == 0 ? (intptr_t)sizeof values : (intptr_t)sizeof values[0];
+    case OP_SET_SAMPLE_RATE:
+        pending_rate = opt > 0.0f ? opt : pending_rate;
+        return 0;
+    case OP_MAINS_CHANGED:
+        if (value != 0)
+            applied_rate = pending_rate;
+        return 0;
     case OP_SET_CHUNK:
         if (PROBE_CHUNKS && index == 0 && value == (intptr_t)sizeof values)
             memcpy(values, ptr, sizeof values);
@@ -686,6 +728,8 @@ static probe_effect* create(probe_host_fn host_callback)
     memset(names, 0, sizeof names);
     held_count = pending_count = 0;
     current_program = 0;
+    pending_rate = applied_rate = 44100.0;
+    tone_phase = 0.0;
     host = host_callback;
     open_log();
     read_misbehaviour();

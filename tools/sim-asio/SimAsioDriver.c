@@ -212,6 +212,7 @@ static ASIOError SIM_THISCALL setSampleRate(SimAsio* self, double rate)
     if (self->config.failSetSampleRate == SIM_SET_RATE_IGNORED)
         return SIM_ASE_OK;
     self->sampleRate = rate;
+    self->wav.rate = rate; /* the recording's header names the rate it was played at */
     return SIM_ASE_OK;
 }
 
