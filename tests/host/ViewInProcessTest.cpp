@@ -275,6 +275,48 @@ TEST_P(ViewInProcess, KeepingTheStateCanBeSwitchedOff)
     EXPECT_EQ(GetFileAttributesA(KeptBank().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+LRESULT CALLBACK AnswersAsATextField(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return msg == WM_GETDLGCODE ? DLGC_HASSETSEL | DLGC_WANTCHARS
+                                : DefWindowProcA(window, msg, wParam, lParam);
+}
+
+// The computer keyboard plays whichever window of the frame has the focus, an instrument's
+// editor named "...Editor..." among them; only a text field keeps its keys.
+TEST_P(ViewInProcess, KeysPlayUnlessATextFieldHasTheFocus)
+{
+    LoadLibraryA("riched20.dll");
+    WNDCLASSA editorClass{};
+    editorClass.lpfnWndProc = DefWindowProcA;
+    editorClass.lpszClassName = "VSTGUI_PluginEditor";
+    RegisterClassA(&editorClass);
+    WNDCLASSA fieldClass{};
+    fieldClass.lpfnWndProc = AnswersAsATextField;
+    fieldClass.lpszClassName = "SkinnedTextBox";
+    RegisterClassA(&fieldClass);
+    auto* view = dynamic_cast<CTarvolinView*>(m_frame->GetActiveView());
+    ASSERT_NE(view, nullptr);
+    const struct {
+        const char* windowClass;
+        bool plays;
+    } cases[] = {{"VSTGUI_PluginEditor", true}, {"STATIC", true}, {"Edit", false},
+                 {"RichEdit20A", false}, {"SkinnedTextBox", false}};
+    for (const auto& c : cases) {
+        HWND window = CreateWindowExA(0, c.windowClass, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                                      0, 0, 100, 20, view->GetSafeHwnd(), nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr) << c.windowClass;
+        SetFocus(window);
+        ASSERT_EQ(GetFocus(), window) << c.windowClass;
+        for (const WPARAM key : {WPARAM('A'), WPARAM(VK_ESCAPE)}) {
+            MSG down{window, WM_KEYDOWN, key, 1, 0, {}};
+            EXPECT_EQ(view->PreTranslateMessage(down), c.plays) << c.windowClass << " " << key;
+            MSG up{window, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31), 0, {}};
+            view->PreTranslateMessage(up);
+        }
+        DestroyWindow(window);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Probes, ViewInProcess, testing::Values("programs0", "programs128"));
 
 } // namespace
