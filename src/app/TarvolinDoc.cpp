@@ -41,9 +41,11 @@ void CTarvolinDoc::Serialize(toolkit::CArchive& archive)
         return;
     }
     if (archive.IsStoring()) {
-        archive.Bytes() = instrument->SaveInstrumentState(host::IsProgramFileName(archive.Path()));
+        std::string failure;
+        archive.Bytes() =
+            instrument->SaveInstrumentState(host::IsProgramFileName(archive.Path()), failure);
         if (archive.Bytes().empty()) {
-            archive.Fail(kNothingToSave);
+            archive.Fail(failure.empty() ? kNothingToSave : failure);
         }
         return;
     }

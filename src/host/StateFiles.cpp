@@ -27,13 +27,19 @@ bool CTarvolinView::InstrumentRunning() const
     return m_instrumentRunning && m_plugin.IsLoaded() && !m_plugin.Faulted();
 }
 
-std::vector<std::uint8_t> CTarvolinView::SaveInstrumentState(bool program)
+std::vector<std::uint8_t> CTarvolinView::SaveInstrumentState(bool program, std::string& failure)
 {
-    if (!InstrumentRunning() || !RefusalWhileStuck().empty()) {
+    if (!InstrumentRunning()) {
+        failure = kNotRunning;
         return {};
     }
-    return preset::Write(program ? preset::CaptureProgram(m_plugin)
-                                 : preset::CaptureBank(m_plugin));
+    if (failure = RefusalWhileStuck(); !failure.empty()) {
+        return {};
+    }
+    const preset::Capture capture =
+        program ? preset::CaptureProgram(m_plugin) : preset::CaptureBank(m_plugin);
+    failure = capture.failure;
+    return capture.Ok() ? preset::Write(capture.file) : std::vector<std::uint8_t>();
 }
 
 std::string CTarvolinView::LoadInstrumentState(const std::vector<std::uint8_t>& bytes)
@@ -111,8 +117,17 @@ void CTarvolinView::SaveAutosave() noexcept
         return;
     }
     try {
-        const std::vector<std::uint8_t> bytes = SaveInstrumentState(false);
-        toolkit::WriteFileReplacing(m_autosavePath, bytes.data(), bytes.size());
+        // A state that cannot be saved whole leaves the kept bank as it was.
+        std::string failure;
+        const std::vector<std::uint8_t> bytes = SaveInstrumentState(false, failure);
+        if (bytes.empty()) {
+            if (toolkit::CFrameWnd* frame = GetParentFrame()) {
+                frame->SetMessageText(toolkit::FileTitleOf(m_autosavePath) +
+                                      " was not saved and is kept as it is: " + failure);
+            }
+        } else {
+            toolkit::WriteFileReplacing(m_autosavePath, bytes.data(), bytes.size());
+        }
     }
     catch (const std::exception&) {
         // Out of memory at exit: the previous bank stays as it was.

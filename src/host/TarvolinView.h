@@ -88,7 +88,8 @@ public:
 
     // The instrument's state (user-interface thread).
     bool InstrumentRunning() const override;
-    std::vector<std::uint8_t> SaveInstrumentState(bool program) override;
+    using host::IInstrumentState::SaveInstrumentState;
+    std::vector<std::uint8_t> SaveInstrumentState(bool program, std::string& failure) override;
     std::string LoadInstrumentState(const std::vector<std::uint8_t>& bytes) override;
 
 protected:

@@ -1,6 +1,8 @@
 #include "plugin/PluginState.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace preset {
 namespace {
@@ -15,13 +17,41 @@ File Header(CVstPlugin& plugin, Form form)
     return file;
 }
 
-std::vector<std::uint8_t> Chunk(CVstPlugin& plugin, bool program)
+constexpr char kNoChunk[] = "the instrument gave no state to save";
+constexpr char kChunkTooLarge[] = "the instrument's state is larger than a file can hold";
+constexpr char kChunkUnreadable[] = "the instrument's state cannot be read";
+constexpr char kFaulted[] = "the instrument stopped working while giving its state";
+constexpr char kNoPrograms[] = "the instrument gave a bank without its programs";
+// Room for the largest file header around a chunk, so that a file written is one read back.
+constexpr std::size_t kHeaderRoom = 1024;
+
+// The plug-in's chunk copied out, or why there is none. The size is the plug-in's word only:
+// the copy runs under the call guard, so memory it does not own ends the save, not the program.
+std::string CopyChunk(CVstPlugin& plugin, bool program, std::vector<std::uint8_t>& chunk)
 {
     void* data = nullptr;
     const std::int32_t size = plugin.GetChunk(&data, program);
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    return bytes != nullptr ? std::vector<std::uint8_t>(bytes, bytes + size)
-                            : std::vector<std::uint8_t>();
+    if (data == nullptr || size <= 0)
+        return kNoChunk;
+    if (static_cast<std::size_t>(size) > kMaxFileBytes - kHeaderRoom)
+        return kChunkTooLarge;
+    chunk.resize(static_cast<std::size_t>(size));
+    auto copy = [&] { std::memcpy(chunk.data(), data, chunk.size()); };
+    FaultRecord fault;
+    if (!RunGuardedCall(copy, fault)) {
+        std::vector<std::uint8_t>().swap(chunk);
+        return kChunkUnreadable;
+    }
+    return {};
+}
+
+// A capture during which the plug-in faulted holds whatever it managed to give: none of it
+// counts.
+Capture Checked(CVstPlugin& plugin, Capture capture)
+{
+    if (plugin.Faulted())
+        capture.failure = kFaulted;
+    return capture;
 }
 
 Program CurrentProgram(CVstPlugin& plugin)
@@ -57,36 +87,42 @@ bool IsChunk(Form form)
 
 } // namespace
 
-File CaptureBank(CVstPlugin& plugin)
+Capture CaptureBank(CVstPlugin& plugin)
 {
+    Capture capture;
     const auto current = static_cast<std::int32_t>(plugin.GetProgram());
     if (plugin.ProgramChunks()) {
-        File file = Header(plugin, Form::BankChunk);
-        file.programCount = plugin.NumPrograms();
-        file.currentProgram = current;
-        file.chunk = Chunk(plugin, false);
-        return file;
+        capture.file = Header(plugin, Form::BankChunk);
+        capture.file.programCount = plugin.NumPrograms();
+        capture.file.currentProgram = current;
+        capture.failure = CopyChunk(plugin, false, capture.file.chunk);
+        return Checked(plugin, std::move(capture));
     }
-    File file = Header(plugin, Form::BankPrograms);
+    File& file = capture.file = Header(plugin, Form::BankPrograms);
     file.currentProgram = current;
-    // Every program is selected in turn: the audio must not play them meanwhile.
-    const CVstPlugin::RenderPause pause(plugin);
-    for (std::int32_t i = 0; i < plugin.NumPrograms(); ++i) {
-        plugin.SetProgram(i);
-        file.programs.push_back(CurrentProgram(plugin));
+    {
+        // Every program is selected in turn: the audio must not play them meanwhile.
+        const CVstPlugin::RenderPause pause(plugin);
+        for (std::int32_t i = 0; i < plugin.NumPrograms() && !plugin.Faulted(); ++i) {
+            plugin.SetProgram(i);
+            file.programs.push_back(CurrentProgram(plugin));
+        }
+        plugin.SetProgram(current);
     }
-    plugin.SetProgram(current);
-    return file;
+    if (file.programs.empty() && plugin.NumPrograms() > 0)
+        capture.failure = kNoPrograms;
+    return Checked(plugin, std::move(capture));
 }
 
-File CaptureProgram(CVstPlugin& plugin)
+Capture CaptureProgram(CVstPlugin& plugin)
 {
-    File file = Header(plugin, plugin.ProgramChunks() ? Form::ProgramChunk
-                                                      : Form::ProgramParameters);
-    file.program = CurrentProgram(plugin);
+    Capture capture;
+    capture.file = Header(plugin, plugin.ProgramChunks() ? Form::ProgramChunk
+                                                         : Form::ProgramParameters);
+    capture.file.program = CurrentProgram(plugin);
     if (plugin.ProgramChunks())
-        file.chunk = Chunk(plugin, true);
-    return file;
+        capture.failure = CopyChunk(plugin, true, capture.file.chunk);
+    return Checked(plugin, std::move(capture));
 }
 
 const char* Describe(ApplyError error)

@@ -11,10 +11,22 @@
 #include "plugin/PresetFile.h"
 #include "plugin/VstPlugin.h"
 
+#include <string>
+
 namespace preset {
 
-File CaptureBank(CVstPlugin& plugin);
-File CaptureProgram(CVstPlugin& plugin);
+// What a capture gives: the file, or why the instrument's state cannot be saved. A failed
+// capture must replace no file: a chunk the plug-in does not give (a null pointer, a size of
+// 0 or less, more than a file can hold, memory that cannot be read), a call that faults, or a
+// bank without the programs the instrument has.
+struct Capture {
+    File file;
+    std::string failure;  // empty when the file holds the state
+    bool Ok() const { return failure.empty(); }
+};
+
+Capture CaptureBank(CVstPlugin& plugin);
+Capture CaptureProgram(CVstPlugin& plugin);
 
 enum class ApplyError {
     None,

@@ -38,6 +38,9 @@ std::string ProbePath(const std::string& variant)
     if (variant == "no_editor") {
         return PROBE_NO_EDITOR_DLL;
     }
+    if (variant == "chunks") {
+        return PROBE_CHUNKS_DLL;
+    }
     return variant == "programs0" ? PROBE_PROGRAMS0_DLL : PROBE_PROGRAMS128_DLL;
 }
 
@@ -324,6 +327,32 @@ INSTANTIATE_TEST_SUITE_P(Probes, ViewInProcess, testing::Values("programs0", "pr
 // The demo instrument that ships with the program: its programs in the Presets menu, the
 // first one in the caption.
 class DemoInProcess : public ViewInProcess {};
+
+// An instrument whose chunk is broken (ZUMBREL_PROBE_CHUNK) replaces no file: the bank kept
+// between runs stays byte for byte as it was, and a save is refused with the reason.
+class ChunksInProcess : public ViewInProcess {};
+
+TEST_P(ChunksInProcess, ABrokenChunkReplacesNoFile)
+{
+    Restart();  // the first run's close keeps a good bank
+    std::vector<std::uint8_t> kept;
+    ASSERT_EQ(toolkit::ReadFileBytes(KeptBank(), 1u << 20, kept), toolkit::ReadOutcome::Read);
+    for (const char* answer : {"null", "zero", "huge"}) {
+        SetEnvironmentVariableA("ZUMBREL_PROBE_CHUNK", answer);
+        Restart();
+        SetEnvironmentVariableA("ZUMBREL_PROBE_CHUNK", nullptr);
+        std::string failure;
+        EXPECT_TRUE(Instrument().SaveInstrumentState(false, failure).empty()) << answer;
+        EXPECT_NE(failure.find("the instrument"), std::string::npos) << answer << ": " << failure;
+        Close();  // the broken chunk is asked for once more here
+        std::vector<std::uint8_t> after;
+        ASSERT_EQ(toolkit::ReadFileBytes(KeptBank(), 1u << 20, after), toolkit::ReadOutcome::Read);
+        EXPECT_EQ(after, kept) << answer;
+        Restart();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Probes, ChunksInProcess, testing::Values("chunks"));
 
 TEST_P(DemoInProcess, PresetsListTheInstrumentsProgramsAndTheCaptionNamesTheFirst)
 {

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <string>
 #include <vector>
 
@@ -49,7 +54,7 @@ TEST(PluginState, ABankSurvivesAFreshInstance)
         CVstPlugin plugin;
         ASSERT_TRUE(plugin.Load(ProbePath(variant).c_str()));
         ShapeSounds(plugin);
-        const std::vector<std::uint8_t> bytes = preset::Write(preset::CaptureBank(plugin));
+        const std::vector<std::uint8_t> bytes = preset::Write(preset::CaptureBank(plugin).file);
         plugin.Unload();
 
         ASSERT_TRUE(plugin.Load(ProbePath(variant).c_str()));
@@ -67,7 +72,7 @@ TEST(PluginState, AProgramGoesIntoTheCurrentProgram)
     CVstPlugin plugin;
     ASSERT_TRUE(plugin.Load(ProbePath("default").c_str()));
     ShapeSounds(plugin);
-    const preset::File program = preset::CaptureProgram(plugin);  // program 1
+    const preset::File program = preset::CaptureProgram(plugin).file;  // program 1
     plugin.SetProgram(4);
     ASSERT_EQ(preset::Apply(plugin, program), preset::ApplyError::None);
     EXPECT_EQ(plugin.GetProgram(), 4);
@@ -83,16 +88,58 @@ TEST(PluginState, FilesThatDoNotFitAreRefusedUntouched)
     CVstPlugin plugin;
     ASSERT_TRUE(plugin.Load(ProbePath("default").c_str()));
     ShapeSounds(plugin);
-    preset::File foreign = preset::CaptureBank(plugin);
+    preset::File foreign = preset::CaptureBank(plugin).file;
     foreign.pluginId ^= 1;
     for (auto& program : foreign.programs)
         program.parameters.assign(program.parameters.size(), 0.9f);
-    preset::File chunk = preset::CaptureBank(plugin);
+    preset::File chunk = preset::CaptureBank(plugin).file;
     chunk.form = preset::Form::BankChunk;
     chunk.chunk = {1, 2, 3};
     EXPECT_EQ(preset::Apply(plugin, foreign), preset::ApplyError::OtherInstrument);
     EXPECT_EQ(preset::Apply(plugin, chunk), preset::ApplyError::NeedsChunks);
     ExpectShapedSounds(plugin, "default");
+}
+
+// The probe's answer to effGetChunk for one test (ZUMBREL_PROBE_CHUNK).
+class ChunkAnswer {
+public:
+    explicit ChunkAnswer(const char* answer) { Set(answer); }
+    ~ChunkAnswer() { Set(nullptr); }
+    ChunkAnswer(const ChunkAnswer&) = delete;
+    ChunkAnswer& operator=(const ChunkAnswer&) = delete;
+
+private:
+    static void Set(const char* answer)
+    {
+#ifdef _WIN32
+        SetEnvironmentVariableA("ZUMBREL_PROBE_CHUNK", answer);
+#else
+        answer != nullptr ? setenv("ZUMBREL_PROBE_CHUNK", answer, 1) : unsetenv("ZUMBREL_PROBE_CHUNK");
+#endif
+    }
+};
+
+// A chunk the instrument does not really give fails the capture, bank and program alike,
+// with the reason; nothing of it may be written.
+TEST(PluginState, ABrokenChunkFailsTheCaptureWithItsReason)
+{
+    const struct {
+        const char* answer;
+        const char* failure;
+    } cases[] = {{"null", "the instrument gave no state to save"},
+                 {"zero", "the instrument gave no state to save"},
+                 {"negative", "the instrument gave no state to save"},
+                 {"huge", "the instrument's state is larger than a file can hold"}};
+    for (const auto& c : cases) {
+        const ChunkAnswer answer(c.answer);
+        CVstPlugin plugin;
+        ASSERT_TRUE(plugin.Load(ProbePath("chunks").c_str()));
+        EXPECT_EQ(preset::CaptureBank(plugin).failure, c.failure) << c.answer;
+        EXPECT_EQ(preset::CaptureProgram(plugin).failure, c.failure) << c.answer;
+    }
+    CVstPlugin plugin;
+    ASSERT_TRUE(plugin.Load(ProbePath("chunks").c_str()));
+    EXPECT_TRUE(preset::CaptureBank(plugin).Ok());
 }
 
 // While the state is loaded the plug-in is not rendered: its blocks are silent.
