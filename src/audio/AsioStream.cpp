@@ -156,6 +156,7 @@ bool CAsioStream::readDriverRate()
     if (ASIOGetSampleRate(&reported) != ASE_OK)
         return false;
     sampleRate = reported;
+    rateInForce.store(reported, std::memory_order_relaxed);
     return true;
 }
 
@@ -259,9 +260,12 @@ void CAsioStream::waitForBlocksToFinish() const
 bool CAsioStream::changeSampleRate(float rate)
 {
     const auto wanted = static_cast<double>(rate);
+    // A driver that reports the change it was asked for is not heard as changing on its own.
+    settingRate.store(true);
     const bool accepted = ASIOCanSampleRate(wanted) == ASE_OK
                           && ASIOSetSampleRate(wanted) == ASE_OK;
     const bool known = readDriverRate();
+    settingRate.store(false);
     return accepted && known && std::fabs(sampleRate - wanted) <= kRateToleranceHz;
 }
 
@@ -407,7 +411,18 @@ void CAsioStream::bufferSwitch(AsioLong index, ASIOBool directProcess)
     bufferSwitchTimeInfo(&time, index, directProcess);
 }
 
-void CAsioStream::sampleRateDidChange(ASIOSampleRate) {}
+// The driver runs at another rate of its own accord (an external clock): the owner opens it
+// afresh, as for a reset request, and so tells the instrument. The rate already in force, the
+// echo of the stream's own change and an unknown rate (0: the clock is lost) change nothing.
+void CAsioStream::sampleRateDidChange(ASIOSampleRate rate)
+{
+    CallbackScope scope;
+    if (!scope.stream || scope.stream->settingRate.load() || !(rate > 0.0)
+        || std::fabs(rate - scope.stream->rateInForce.load(std::memory_order_relaxed))
+               <= kRateToleranceHz)
+        return;
+    scope.stream->passDriverRequest();
+}
 
 // Unknown selectors and kAsioSupportsTimeCode are answered 0.
 AsioLong CAsioStream::asioMessage(AsioLong selector, AsioLong value, void*, double*)

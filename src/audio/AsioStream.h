@@ -22,8 +22,8 @@
 // switch that arrives while another block is being processed (some drivers switch from two
 // threads) is skipped, without outputReady.
 //
-// The driver's requests to be set up again (reset, buffer size change, resync) are never
-// served inside its callback: the stream passes them to the owner's request handler, on
+// The driver's requests to be set up again (reset, buffer size change, resync, a rate it
+// changed itself) are never served inside its callback: the stream passes them to the owner's request handler, on
 // the driver's thread, and the owner closes and opens the stream again on its own thread.
 //
 // There is one stream per process: the callbacks find it through a process-wide pointer.
@@ -71,8 +71,8 @@ public:
     // empty. The driver's own thread may fault during a run: then it appears here too.
     std::string driverFaultText() const;
 
-    // Called on the driver's thread, once per reset, buffer size change or resync request,
-    // with `context`; it must return at once (post a message). Without a handler the
+    // Called on the driver's thread, once per reset, buffer size change, resync request or rate
+    // the driver changed itself, with `context`; it must return at once (post a message). Without a handler the
     // requests are only counted. Set while no driver is open.
     using DriverRequestHandler = void (*)(void* context);
     void setDriverRequestHandler(DriverRequestHandler handler, void* context);
@@ -159,5 +159,9 @@ private:
     std::atomic<std::uint32_t> completedCount{0};
     std::atomic<std::int32_t> requestCount{0};
     std::atomic<DriverRequestHandler> requestHandler{nullptr};
+    // The rate last read from the driver, and whether the stream is changing it now: the
+    // driver's thread compares what it reports with them.
+    std::atomic<double> rateInForce{0.0};
+    std::atomic<bool> settingRate{false};
     std::atomic<void*> requestContext{nullptr};
 };

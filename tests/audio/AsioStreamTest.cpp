@@ -398,6 +398,24 @@ INSTANTIATE_TEST_SUITE_P(Requests, AsioStreamDriverRequest,
                                          RequestParam{kAsioResetRequest, 0, 2, true, 3},
                                          RequestParam{kAsioResetRequest, 2, 0, false, 1}));
 
+// A rate the driver reports of its own accord is a request to be opened afresh; the rate in
+// force and an unknown one (0: clock lost) are not.
+TEST(AsioStreamDriverRate, OnlyAnotherKnownRateIsARequest)
+{
+    StreamSetup setup;
+    CAsioStream stream(setup.drivers.root());
+    std::atomic<int> calls{0};
+    stream.setDriverRequestHandler(countRequest, &calls);
+    RenderProbe probe;
+    ASSERT_EQ(stream.openStream(0, probeRender, &probe), 1);
+    ASSERT_TRUE(stream.changeSampleRate(48000.0f));
+    for (const double rate : {48000.0, 48000.2, 0.0, -1.0})
+        CAsioStream::sampleRateDidChange(rate);
+    EXPECT_EQ(calls.load(), 0);
+    CAsioStream::sampleRateDidChange(44100.0);
+    EXPECT_EQ(calls.load(), 1);
+}
+
 class AsioStreamTwoSwitchers : public testing::TestWithParam<bool> {};
 
 // The card's second thread switches while a block of the first is still being processed:

@@ -313,7 +313,7 @@ TEST_P(ViewInProcess, KeysPlayUnlessATextFieldHasTheFocus)
         for (const WPARAM key : {WPARAM('A'), WPARAM(VK_ESCAPE)}) {
             MSG down{window, WM_KEYDOWN, key, 1, 0, {}};
             EXPECT_EQ(view->PreTranslateMessage(down), c.plays) << c.windowClass << " " << key;
-            MSG up{window, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31), 0, {}};
+            MSG up{window, WM_KEYUP, key, static_cast<LPARAM>(1u | (1u << 30) | (1u << 31)), 0, {}};
             view->PreTranslateMessage(up);
         }
         DestroyWindow(window);
