@@ -156,7 +156,8 @@ bool CAsioStream::readDriverRate()
     if (ASIOGetSampleRate(&reported) != ASE_OK)
         return false;
     sampleRate = reported;
-    rateInForce.store(reported, std::memory_order_relaxed);
+    rateInForce.store(std::isfinite(reported) && reported > 0.0 ? reported : 0.0,
+                      std::memory_order_relaxed);
     return true;
 }
 
@@ -167,7 +168,7 @@ bool CAsioStream::negotiateSampleRate()
     if (!readDriverRate())
         return true;
     if (!(sampleRate > 0.0) || sampleRate > kHighestKeptSampleRate) {
-        if (ASIOSetSampleRate(kFallbackSampleRate) != ASE_OK || !readDriverRate())
+        if (!changeSampleRate(static_cast<float>(kFallbackSampleRate)))
             return false;
     }
     // Tells the driver early that this host calls outputReady.
@@ -256,7 +257,7 @@ void CAsioStream::waitForBlocksToFinish() const
 }
 
 // Some drivers accept a rate and answer its setting with success, yet keep running at the
-// old one: only the rate read back afterwards counts.
+// old one: the rate read back afterwards counts when the driver can tell it.
 bool CAsioStream::changeSampleRate(float rate)
 {
     const auto wanted = static_cast<double>(rate);
@@ -264,9 +265,17 @@ bool CAsioStream::changeSampleRate(float rate)
     settingRate.store(true);
     const bool accepted = ASIOCanSampleRate(wanted) == ASE_OK
                           && ASIOSetSampleRate(wanted) == ASE_OK;
-    const bool known = readDriverRate();
+    ASIOSampleRate reported = 0.0;
+    const bool told = ASIOGetSampleRate(&reported) == ASE_OK && std::isfinite(reported)
+                      && reported > 0.0;
+    // A driver that took the rate and cannot tell it (an error, NaN, 0) runs at the rate
+    // asked for.
+    if (told || accepted) {
+        sampleRate = told ? reported : wanted;
+        rateInForce.store(sampleRate, std::memory_order_relaxed);
+    }
     settingRate.store(false);
-    return accepted && known && std::fabs(sampleRate - wanted) <= kRateToleranceHz;
+    return accepted && std::fabs(sampleRate - wanted) <= kRateToleranceHz;
 }
 
 bool CAsioStream::closeStream()

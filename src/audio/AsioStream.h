@@ -60,9 +60,11 @@ public:
     bool startStream();
     // True when stopped, also when it was not started; false if the driver refuses.
     bool stopStream();
-    // True only if the driver accepts the rate, sets it and then reports it.
+    // True if the driver accepts the rate, sets it and then reports it, or cannot tell its
+    // rate afterwards (an error, or no rate): then the rate asked for counts as set.
     bool changeSampleRate(float rate);
-    // The rate the driver last reported (after open and after every change attempt).
+    // The rate the driver last reported (after open and after every change attempt), or the
+    // rate it took without telling; 0 while no rate is known.
     double currentSampleRate() const { return sampleRate; }
     // True if open buffers were disposed without error; a closed stream answers false.
     bool closeStream();

@@ -3,6 +3,7 @@
 #include "host/TarvolinView.h"
 
 #include "host/HostRules.h"
+#include "toolkit/FrameWnd.h"
 
 #include <exception>
 
@@ -12,6 +13,9 @@ constexpr int kDecimal = 10;
 constexpr int kDefaultTempo = 120;
 constexpr char kAsioFailed[] = "ASIO failed";
 constexpr char kMidiFailed[] = "MIDI IN port failed";
+constexpr double kUnknownRateFallback = 44100.0;
+constexpr char kRateUnknown[] =
+    "The driver does not tell its sample rate: the instrument plays at 44100 Hz";
 constexpr char kDriverKeepsResetting[] =
     "ASIO failed\n\nThe driver keeps asking to be restarted, so its audio was switched off. "
     "Choose a driver again in Options.";
@@ -98,14 +102,17 @@ void CTarvolinView::ReportAsioFailure()
     ShowStopMessage(fault.empty() ? std::string(kAsioFailed) : std::string(kAsioFailed) + "\n\n" + fault);
 }
 
-// The plug-in renders the stream's blocks at the rate the driver really runs at. A driver
-// that cannot tell its rate leaves the plug-in at the rate it has.
+// The plug-in renders the stream's blocks at the rate the driver really runs at. When no rate
+// is known at all (the driver cannot tell it and none was set), 44100 Hz, said in the status
+// bar.
 void CTarvolinView::TellPluginTheStreamFormat()
 {
-    const double rate = m_asioStream.currentSampleRate();
-    if (rate > 0.0) {
-        m_plugin.SetStreamFormat(static_cast<float>(rate), m_asioStream.bufferFrames());
+    double rate = m_asioStream.currentSampleRate();
+    if (!(rate > 0.0)) {
+        rate = kUnknownRateFallback;
+        GetParentFrame()->SetMessageText(kRateUnknown);
     }
+    m_plugin.SetStreamFormat(static_cast<float>(rate), m_asioStream.bufferFrames());
 }
 
 // The driver's thread: one message for a burst of requests, handled on this thread.

@@ -119,6 +119,8 @@ bool CTarvolinView::OpenInstrument()
     }
     // Only a plug-in that says it has an editor is asked to open one; the others get the
     // generic editor (SizeFrameAroundEditor).
+    m_viewThread = GetCurrentThreadId();
+    m_plugin.SetSizeRequestHandler(&CTarvolinView::OnEditorSizeRequest, this);
     if (m_plugin.HasEditor()) {
         m_plugin.EditOpen(m_hWnd);
     }
@@ -267,6 +269,10 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
         ReopenAudio();
         result = 0;
         return true;
+    case kEditorSizeMessage:
+        ResizeToRequestedEditorSize();
+        result = 0;
+        return true;
     default:
         return CFormView::OnMessage(msg, wParam, lParam, result);
     }
@@ -300,6 +306,7 @@ void CTarvolinView::ShutDown() noexcept
     m_instrumentRunning = false;
     m_genericEditor.reset();  // it reads the plug-in until its window is gone
     m_plugin.Unload();
+    m_plugin.SetSizeRequestHandler(nullptr, nullptr);
     if (BrokenComponentKept()) {
         EndWithBrokenComponents();
     }

@@ -61,6 +61,8 @@ public:
     static constexpr int kDriverNameEntries = 255;
     // Posted by the driver's thread when the driver asks to be opened afresh.
     static constexpr UINT kDriverRequestMessage = WM_APP + 1;
+    // Posted when the editor asked for another size from a thread of its own.
+    static constexpr UINT kEditorSizeMessage = WM_APP + 2;
 
     CTarvolinView();
     ~CTarvolinView() override;
@@ -101,6 +103,11 @@ private:
     bool OpenInstrument();
     void SizeFrameAroundEditor();
     void FitFrameTo(SIZE content);
+    // The editor's size requests (editor size): taken at once on this thread, posted from
+    // any other (a burst gives one resize, to the last size).
+    static bool OnEditorSizeRequest(void* view, std::int32_t width, std::int32_t height);
+    void ResizeToRequestedEditorSize();
+    void KeepFrameOnWorkArea();
     SIZE OpenGenericEditor();
     void BuildProgramMenu();
     // Opens the chosen driver at the chosen rate and starts it; `restartTransport`: the
@@ -179,6 +186,11 @@ private:
     bool m_stateLoaded = false;
     // The bank the state is kept in; empty when keeping it is off or not allowed this run.
     std::string m_autosavePath;
+    // The editor's last size request (width in the high half), whether a resize is posted,
+    // and the thread the view runs on.
+    std::atomic<std::uint64_t> m_requestedEditorSize{0};
+    std::atomic<bool> m_editorSizePosted{false};
+    DWORD m_viewThread = 0;
     bool m_editorIdleRunning = false;
     bool m_inEditorIdle = false;
     // Set by the driver's thread when it has posted a re-open; cleared when the re-open runs,

@@ -109,6 +109,8 @@ enum VstHostOpcode : std::int32_t {
     audioMasterVersion = 1,
     audioMasterIdle = 3,
     audioMasterGetTime = 7,
+    audioMasterSizeWindow = 15,
+    audioMasterCanDo = 37,
 };
 
 // The VST version the host reports (audioMasterVersion).

@@ -458,9 +458,10 @@ std::int32_t CVstPlugin::SetTempo(float beatsPerMinute)
 
 // ---- Host callback --------------------------------------------------------------------------
 
-VstIntPtr VST_CALL CVstPlugin::HostCallback(AEffect* effect, std::int32_t opcode, std::int32_t,
-                                            VstIntPtr, void*, float)
+VstIntPtr VST_CALL CVstPlugin::HostCallback(AEffect* effect, std::int32_t opcode,
+                                            std::int32_t index, VstIntPtr value, void* ptr, float)
 {
+    auto* self = effect != nullptr ? static_cast<CVstPlugin*>(effect->user) : nullptr;
     switch (opcode) {
     case audioMasterVersion:
         return kHostVstVersion;
@@ -468,13 +469,20 @@ VstIntPtr VST_CALL CVstPlugin::HostCallback(AEffect* effect, std::int32_t opcode
         return 1;
     case audioMasterGetTime:
         // Asked during the entry call the record carries no host object yet: answer 0.
-        if (effect == nullptr || effect->user == nullptr)
-            return 0;
-        return reinterpret_cast<VstIntPtr>(static_cast<CVstPlugin*>(effect->user)->m_transport.Current());
+        return self != nullptr ? reinterpret_cast<VstIntPtr>(self->m_transport.Current()) : 0;
+    case audioMasterSizeWindow: {
+        const bool fits = value >= INT32_MIN && value <= INT32_MAX;
+        return self != nullptr && self->m_sizeHandler != nullptr && fits &&
+                       self->m_sizeHandler(self->m_sizeContext, index, static_cast<std::int32_t>(value))
+                   ? 1
+                   : 0;
+    }
+    case audioMasterCanDo:
+        return ptr != nullptr && std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0 ? 1 : 0;
     case audioMasterAutomate:
         // Counted only: any thread may report, and what shows the values reads them itself.
-        if (effect != nullptr && effect->user != nullptr)
-            static_cast<CVstPlugin*>(effect->user)->m_automations.fetch_add(1, std::memory_order_relaxed);
+        if (self != nullptr)
+            self->m_automations.fetch_add(1, std::memory_order_relaxed);
         return 0;
     default:
         return 0;

@@ -180,9 +180,19 @@ public:
                                        std::int32_t frames, std::int32_t blockPosition,
                                        void* owner);
 
+    // An editor asking for another size (audioMasterSizeWindow), on whatever thread it asks
+    // from: the handler answers whether the host takes the size. Without one it is refused.
+    // Set while no editor is open.
+    using SizeRequestHandler = bool (*)(void* context, std::int32_t width, std::int32_t height);
+    void SetSizeRequestHandler(SizeRequestHandler handler, void* context)
+    {
+        m_sizeContext = context;
+        m_sizeHandler = handler;
+    }
+
     // The host side of the plug-in contract: version 2, idle 1, the transport's last complete
-    // time information once the effect carries its host object, automation counted, 0 for
-    // everything else.
+    // time information once the effect carries its host object, automation counted, size
+    // requests passed to the handler, canDo "sizeWindow" 1, 0 for everything else.
     static VstIntPtr VST_CALL HostCallback(AEffect* effect, std::int32_t opcode,
                                            std::int32_t index, VstIntPtr value, void* ptr,
                                            float opt);
@@ -266,6 +276,8 @@ private:
     std::atomic<std::int32_t> m_renders{0};
     std::atomic<std::int32_t> m_pauses{0};
     std::atomic<std::uint32_t> m_automations{0};
+    SizeRequestHandler m_sizeHandler = nullptr;
+    void* m_sizeContext = nullptr;
     bool m_editorOpen = false;
     bool m_editorFaulted = false;
     bool m_stuck = false;  // a render never left the plug-in: it is kept as it is

@@ -130,9 +130,28 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(RateCase{"Accepted", nullptr, nullptr, "2", "2", 96000.0},
                     RateCase{"RefusedByTheDriver", "SampleRates", "44100", "1", "0", 44100.0},
                     RateCase{"AcceptedButNotSet", "FailSetSampleRate", "1", "1", "0", 44100.0},
+                    // A driver that took the rate and cannot tell it runs at the rate asked for.
+                    RateCase{"SetButNotTold", "FailGetSampleRate", "1", "1", "1", 48000.0},
+                    RateCase{"SetButToldNaN", "FailGetSampleRate", "2", "2", "2", 96000.0},
+                    RateCase{"SetButToldZero", "FailGetSampleRate", "3", "1", "1", 48000.0},
                     RateCase{"UnknownCodeKeepsTheDriversRate", "SampleRate", "48000", "5", "5",
                              48000.0}),
     [](const testing::TestParamInfo<RateCase>& info) { return std::string(info.param.name); });
+
+// No rate asked for and none the driver can tell: 44100, said in the status bar.
+TEST_F(BringUp, NoRateKnownPlaysAt44100AndSaysSo)
+{
+    const std::string card = AddCard("E2E Rate");
+    Drivers().setText(card, "FailGetSampleRate", "1");
+    StartWith(std::to_string(DriversBefore() + 1).c_str(), "5");
+    ASSERT_TRUE(Renders());
+    EXPECT_EQ(LastProcess().real("rate"), 44100.0);
+    EXPECT_EQ(uiharness::CRemoteStatusBar(Program().Process(), GetDlgItem(Frame(), IDW_STATUS_BAR))
+                  .PaneText(0),
+              "The driver does not tell its sample rate: the instrument plays at 44100 Hz");
+    EXPECT_EQ(ReadSetting("device", "samplerate"), "5");
+    EXPECT_EQ(CloseProgram(), 0u);
+}
 
 TEST_F(BringUp, MissingTempoGives120)
 {

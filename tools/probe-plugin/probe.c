@@ -33,6 +33,10 @@
  *   ZUMBREL_PROBE_OUTPUT   "inf", "-inf" or "nan": every output sample is that value
  *                          (a filter that blew up)
  *   ZUMBREL_PROBE_IDLE_MS  the editor's idle call takes that many milliseconds
+ *   ZUMBREL_PROBE_SIZE_FILE  a file holding "WIDTH HEIGHT THREAD": the editor asks the host
+ *                          for that size (audioMasterSizeWindow) once, on the next editor idle
+ *                          call (THREAD "idle", then it also takes the size itself) or render
+ *                          (THREAD "process"); logged as "size tid width height answer cando"
  *   ZUMBREL_PROBE_CHUNK    what effGetChunk answers (chunk variant): "null" the size with a
  *                          null pointer, "zero" a size of 0, "negative" a size of -1, "huge"
  *                          a size of 1 GiB over the real (small) chunk
@@ -203,7 +207,7 @@ enum {
     OP_EDIT_IDLE = 19, OP_GET_CHUNK = 23, OP_SET_CHUNK = 24, OP_PROCESS_EVENTS = 25,
     OP_GET_PROGRAM_NAME_INDEXED = 29
 };
-enum { HOST_VERSION = 1, HOST_GET_TIME = 7 };
+enum { HOST_VERSION = 1, HOST_GET_TIME = 7, HOST_SIZE_WINDOW = 15, HOST_CAN_DO = 37 };
 enum { EVENT_MIDI = 1, EVENT_SYSEX = 6 };
 enum {
     FLAG_EDITOR = 1 << 0, FLAG_CLIP = 1 << 1, FLAG_MONO = 1 << 3, FLAG_REPLACING = 1 << 4,
@@ -237,6 +241,8 @@ static char fault_call[32];
 static unsigned long fault_value;
 static int stalled;
 static char chunk_answer[32];
+static char size_file[260];
+static char size_sent[64]; /* the request last sent, as the file said it */
 /* The rate last set, and the rate the tone is computed at (taken on switching on). */
 static double pending_rate = 44100.0;
 static double applied_rate = 44100.0;
@@ -292,6 +298,12 @@ static void read_misbehaviour(void)
              environment("ZUMBREL_PROBE_FAULT_IN", buffer, sizeof buffer) ? buffer : "");
     fault_value = strtoul(environment("ZUMBREL_PROBE_FAULT_VALUE", buffer, sizeof buffer)
                               ? buffer : "0", NULL, 0);
+    {
+        char path[260];
+        snprintf(size_file, sizeof size_file, "%s",
+                 environment("ZUMBREL_PROBE_SIZE_FILE", path, sizeof path) ? path : "");
+        size_sent[0] = '\0';
+    }
     snprintf(chunk_answer, sizeof chunk_answer, "%s",
              environment("ZUMBREL_PROBE_CHUNK", buffer, sizeof buffer) ? buffer : "");
     stalled = 0;
@@ -462,6 +474,34 @@ static void apply_note(const probe_pending* p)
     }
 }
 
+/* ---- Editor size requests ---------------------------------------------------------------- */
+static void take_editor_size(int width, int height);
+
+/* The request the size file names for `thread`, sent once. */
+static void request_size(const char* thread)
+{
+    char line[64] = "";
+    char where[16] = "";
+    int width = 0, height = 0;
+    intptr_t answer, cando;
+    FILE* file;
+    if (size_file[0] == '\0' || (file = fopen(size_file, "r")) == NULL)
+        return;
+    if (fgets(line, sizeof line, file) == NULL)
+        line[0] = '\0';
+    fclose(file);
+    if (strcmp(line, size_sent) == 0 || sscanf(line, "%d %d %15s", &width, &height, where) != 3
+        || strcmp(where, thread) != 0)
+        return;
+    strcpy(size_sent, line);
+    cando = host(&effect, HOST_CAN_DO, 0, 0, (void*)"sizeWindow", 0.0f);
+    answer = host(&effect, HOST_SIZE_WINDOW, width, height, NULL, 0.0f);
+    if (answer == 1 && strcmp(thread, "idle") == 0)
+        take_editor_size(width, height);
+    log_line("size tid=%lu width=%d height=%d answer=%lld cando=%lld", thread_tag(), width, height,
+             (long long)answer, (long long)cando);
+}
+
 /* ---- Rendering --------------------------------------------------------------------------- */
 /* The thread's SSE control register, as the plug-in meets it inside a call (0 without SSE). */
 static unsigned float_mode(void)
@@ -538,6 +578,7 @@ static void PROBE_CDECL probe_process(probe_effect* e, float** inputs, float** o
     const int inside = __atomic_add_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
     (void)e;
     log_process("accumulating", inputs, frames, inside);
+    request_size("process");
     misbehave("process");
     render(inputs, outputs, frames, 1);
     __atomic_sub_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
@@ -549,6 +590,7 @@ static void PROBE_CDECL probe_process_replacing(probe_effect* e, float** inputs,
     const int inside = __atomic_add_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
     (void)e;
     log_process("replacing", inputs, frames, inside);
+    request_size("process");
     misbehave("process");
     render(inputs, outputs, frames, 0);
     __atomic_sub_fetch(&renders_inside, 1, __ATOMIC_SEQ_CST);
@@ -580,6 +622,17 @@ static void open_editor(void* parent)
                                         NULL, NULL, NULL);
 #else
     (void)parent;
+#endif
+}
+
+static void take_editor_size(int width, int height)
+{
+#ifdef _WIN32
+    if (editor_window != NULL)
+        SetWindowPos(editor_window, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+#else
+    (void)width;
+    (void)height;
 #endif
 }
 
@@ -683,6 +736,7 @@ static intptr_t PROBE_CDECL probe_dispatch(probe_effect* e, int32_t op, int32_t 
         close_editor();
         return 0;
     case OP_EDIT_IDLE:
+        request_size("idle");
 #ifdef _WIN32
         if (idle_ms > 0)
             Sleep((DWORD)idle_ms);

@@ -161,6 +161,8 @@ enum { SIM_ROGUE_NONE = 0, SIM_ROGUE_UNTIL_DISPOSE = 1, SIM_ROGUE_UNTIL_RELEASE 
 enum { SIM_FAULT_NONE = 0, SIM_FAULT_ACCESS = 1, SIM_FAULT_CPP_EXCEPTION = 2 };
 /* A driver whose rate change fails: with an error, or claiming success while the rate stays. */
 enum { SIM_SET_RATE_WORKS = 0, SIM_SET_RATE_FAILS = 1, SIM_SET_RATE_IGNORED = 2 };
+/* A driver that cannot tell its rate: an error, or success with NaN or 0. */
+enum { SIM_GET_RATE_WORKS = 0, SIM_GET_RATE_FAILS = 1, SIM_GET_RATE_NAN = 2, SIM_GET_RATE_ZERO = 3 };
 
 typedef struct {
     long inputs, outputs;
@@ -174,7 +176,7 @@ typedef struct {
     int failInit;
     char initError[124];
     int failCreateBuffers;
-    int failGetSampleRate;
+    int failGetSampleRate; /* SIM_GET_RATE_... */
     int failGetChannels;
     int failGetBufferSize;
     int failSetSampleRate; /* SIM_SET_RATE_... */

@@ -10,8 +10,10 @@
  *   SampleRate                      current rate in Hz (default 44100; 0 is allowed)
  *   SampleRates                     rates canSampleRate accepts (default 44100,48000,88200,96000)
  *   FailInit + InitError            init answers false, getErrorMessage gives the text
- *   FailCreateBuffers, FailGetSampleRate, FailGetChannels, FailGetBufferSize
+ *   FailCreateBuffers, FailGetChannels, FailGetBufferSize
  *                                   that call answers an error
+ *   FailGetSampleRate               1: getSampleRate answers an error; 2: success with NaN;
+ *                                   3: success with 0
  *   FailSetSampleRate               canSampleRate still accepts the rate, but setSampleRate
  *                                   1: answers an error; 2: answers success; the rate stays
  *   FaultCreateBuffers, FaultStart  that call faults: 1 an access violation, 2 an unhandled

@@ -1,6 +1,7 @@
 /* The driver object: COM base operations and the ASIO operations in the published order. */
 #include "SimAsio.h"
 
+#include <math.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -194,11 +195,13 @@ static ASIOError SIM_THISCALL canSampleRate(SimAsio* self, double rate)
 
 static ASIOError SIM_THISCALL getSampleRate(SimAsio* self, double* rate)
 {
-    if (self->config.failGetSampleRate)
+    if (self->config.failGetSampleRate == SIM_GET_RATE_FAILS)
         return SIM_ASE_NoClock;
     if (!rate)
         return SIM_ASE_InvalidParameter;
-    *rate = self->sampleRate;
+    *rate = self->config.failGetSampleRate == SIM_GET_RATE_NAN    ? NAN
+            : self->config.failGetSampleRate == SIM_GET_RATE_ZERO ? 0.0
+                                                                  : self->sampleRate;
     return SIM_ASE_OK;
 }
 
