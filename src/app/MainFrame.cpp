@@ -47,13 +47,14 @@ int CMainFrame::OnCreate(CREATESTRUCTA* cs)
     }
     m_statusBar.SetPaneText(0, kWelcome);
     m_statusBar.SetPaneInfo(1, kLoadPaneId, toolkit::CStatusBar::Normal, kLoadPaneWidth);
-    SetTimer(m_hWnd, kLoadTimer, kLoadTimerPeriodMs, nullptr);
+    m_loadTicks.Start(m_hWnd, kLoadTimer, kLoadTimerPeriodMs);
     return 0;
 }
 
 // Every tick, whatever its identifier, refreshes the load pane.
 void CMainFrame::OnTimer(UINT_PTR)
 {
+    m_loadTicks.Handled();
     const std::string name = ExecutableBaseName();
     char text[kLoadTextCapacity];
     std::snprintf(text, sizeof text, "CPU:%d %%", static_cast<int>(m_loadMeter.SampleLoad(name.c_str())));

@@ -5,6 +5,7 @@
 
 #include "sysinfo/ProcessLoadMeter.h"
 #include "toolkit/FrameWnd.h"
+#include "toolkit/PostedTimer.h"
 #include "toolkit/StatusBar.h"
 
 class CMainFrame : public toolkit::CFrameWnd {
@@ -23,4 +24,6 @@ protected:
 private:
     toolkit::CStatusBar m_statusBar;
     sysinfo::CProcessLoadMeter m_loadMeter;
+    // Posted ticks: the figure goes on even while a window of the thread never stops painting.
+    toolkit::CPostedTimer m_loadTicks;
 };

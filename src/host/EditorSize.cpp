@@ -1,6 +1,7 @@
-// An editor that changes its size (a zoom, a panel it opens) asks for the new size; the frame
-// then fits exactly around it, as at start-up, but never grows beyond the monitor's work area:
-// there the view shows the editor's top-left part.
+// The instrument's editor as it changes: one that changes its size (a zoom, a panel it opens)
+// asks for the new size, and the frame then fits exactly around it, as at start-up, but never
+// grows beyond the monitor's work area (there the view shows the editor's top-left part); one
+// that faults while drawing is closed and the generic editor takes its place.
 #include "host/TarvolinView.h"
 
 #include "toolkit/FrameWnd.h"
@@ -8,6 +9,9 @@
 #include <algorithm>
 
 namespace {
+constexpr char kEditorStoppedDrawing[] =
+    "The instrument's editor stopped working while drawing and was closed.\n\nThe instrument "
+    "plays on; its parameters are shown in a plain editor.";
 // No editor is larger than this on any screen: a request beyond it is taken as garbage.
 constexpr std::int32_t kLargestEditorSide = 16384;
 
@@ -68,4 +72,45 @@ void CTarvolinView::KeepFrameOnWorkArea()
         SetWindowPos(frame, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
         GetParentFrame()->RecalcLayout();
     }
+}
+
+// Every message of the loop passes here first: a paint for one of the editor's windows is
+// remembered, and when the next message comes the window is asked whether it is still waiting
+// to be painted, as a window whose paint handler faulted is.
+bool CTarvolinView::WatchEditorPaints(const MSG& msg)
+{
+    HWND painted = m_paintedEditorWindow;
+    m_paintedEditorWindow = nullptr;
+    if (painted != nullptr && IsWindow(painted) && GetUpdateRect(painted, nullptr, FALSE) &&
+        m_paintStorm.CountUnvalidated(GetTickCount64())) {
+        CloseBrokenEditor();
+        return true;
+    }
+    if (msg.message == WM_PAINT && m_genericEditor == nullptr && m_hWnd != nullptr &&
+        m_plugin.HasEditor() && IsChild(m_hWnd, msg.hwnd)) {
+        m_paintedEditorWindow = msg.hwnd;
+    }
+    return false;
+}
+
+void CTarvolinView::CloseBrokenEditor()
+{
+    m_editorIdleTicks.Stop();
+    m_editorIdleRunning = false;
+    m_plugin.EditClose();
+    // What the editor left behind goes with it (windows of other threads cannot be destroyed
+    // from here: they are hidden).
+    for (HWND child = GetWindow(m_hWnd, GW_CHILD); child != nullptr;) {
+        HWND next = GetWindow(child, GW_HWNDNEXT);
+        if (!::DestroyWindow(child)) {
+            ShowWindowAsync(child, SW_HIDE);
+        }
+        child = next;
+    }
+    const SIZE size = OpenGenericEditor();
+    if (size.cx > 0 && size.cy > 0) {
+        FitFrameTo(size);
+        KeepFrameOnWorkArea();
+    }
+    ShowStopMessage(kEditorStoppedDrawing);
 }

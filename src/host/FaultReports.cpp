@@ -28,7 +28,7 @@ std::string Describe(const PluginFault& fault)
 
 void CTarvolinView::StartHealthTimer()
 {
-    SetTimer(m_hWnd, kHealthTimer, kHealthMs, nullptr);
+    m_healthTicks.Start(m_hWnd, kHealthTimer, kHealthMs);
 }
 
 bool CTarvolinView::IsHealthTimer(WPARAM timer)
@@ -38,7 +38,7 @@ bool CTarvolinView::IsHealthTimer(WPARAM timer)
 
 void CTarvolinView::StopHealthTimer()
 {
-    KillTimer(m_hWnd, kHealthTimer);
+    m_healthTicks.Stop();
 }
 
 void CTarvolinView::CheckHealth()

@@ -52,6 +52,9 @@ void CTarvolinView::ReadKeyboardSetting()
 // accelerators and the windows as before.
 bool CTarvolinView::PreTranslateMessage(MSG& msg)
 {
+    if (WatchEditorPaints(msg)) {
+        return true;
+    }
     if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) || !m_instrumentRunning ||
         ModifierDown() || TextFieldHasFocus()) {
         return false;

@@ -134,7 +134,7 @@ bool CTarvolinView::OpenInstrument()
 
 void CTarvolinView::StartEditorIdle()
 {
-    if (m_plugin.HasEditor() && SetTimer(m_hWnd, kEditorIdleTimer, kEditorIdleMs, nullptr) != 0) {
+    if (m_plugin.HasEditor() && m_editorIdleTicks.Start(m_hWnd, kEditorIdleTimer, kEditorIdleMs)) {
         m_editorIdleRunning = true;
     }
 }
@@ -250,6 +250,7 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
         return false;
     case WM_TIMER:
         if (IsHealthTimer(wParam)) {
+            m_healthTicks.Handled();
             CheckHealth();
             result = 0;
             return true;
@@ -257,6 +258,7 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
         if (wParam != kEditorIdleTimer) {
             return false;
         }
+        m_editorIdleTicks.Handled();
         // An editor that pumps messages inside its idle call does not get a nested one.
         if (m_editorIdleRunning && !m_inEditorIdle && m_plugin.IsLoaded()) {
             m_inEditorIdle = true;
@@ -285,10 +287,8 @@ void CTarvolinView::ShutDown() noexcept
 {
     const host::CCloseWatchdog watchdog(kCloseLimitMs);
     StopHealthTimer();
-    if (m_editorIdleRunning) {
-        KillTimer(m_hWnd, kEditorIdleTimer);
-        m_editorIdleRunning = false;
-    }
+    m_editorIdleTicks.Stop();
+    m_editorIdleRunning = false;
     // A stuck stream or instrument is asked nothing more.
     if (m_audioStuck) {
         EndWithBrokenComponents();

@@ -37,12 +37,14 @@
 #include "audio/AsioStream.h"
 #include "host/ComputerKeyboard.h"
 #include "host/InstrumentState.h"
+#include "host/PaintStormWatch.h"
 #include "host/PluginParameters.h"
 #include "host/ReopenLimit.h"
 #include "midi/MIDIInDevice.h"
 #include "midi/MIDIInReceiver.h"
 #include "plugin/VstPlugin.h"
 #include "settings/SettingsFile.h"
+#include "toolkit/PostedTimer.h"
 #include "toolkit/View.h"
 #include "ui/GenericEditor.h"
 
@@ -108,6 +110,11 @@ private:
     static bool OnEditorSizeRequest(void* view, std::int32_t width, std::int32_t height);
     void ResizeToRequestedEditorSize();
     void KeepFrameOnWorkArea();
+    // An editor that faults while drawing (editor size): found from the paints the message
+    // loop hands out, closed, and replaced by the generic editor.
+    // True when it closed the editor: the message is not dispatched then.
+    bool WatchEditorPaints(const MSG& msg);
+    void CloseBrokenEditor();
     SIZE OpenGenericEditor();
     void BuildProgramMenu();
     // Opens the chosen driver at the chosen rate and starts it; `restartTransport`: the
@@ -191,6 +198,12 @@ private:
     std::atomic<std::uint64_t> m_requestedEditorSize{0};
     std::atomic<bool> m_editorSizePosted{false};
     DWORD m_viewThread = 0;
+    HWND m_paintedEditorWindow = nullptr;  // an editor window just handed a paint
+    host::CPaintStormWatch m_paintStorm;
+    // Posted ticks (toolkit/PostedTimer.h): the editor's idle call and the health watch go on
+    // even while a window of the thread never stops painting.
+    toolkit::CPostedTimer m_editorIdleTicks;
+    toolkit::CPostedTimer m_healthTicks;
     bool m_editorIdleRunning = false;
     bool m_inEditorIdle = false;
     // Set by the driver's thread when it has posted a re-open; cleared when the re-open runs,

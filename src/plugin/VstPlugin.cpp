@@ -334,6 +334,21 @@ VstIntPtr CVstPlugin::EditOpen(void* window)
     return result;
 }
 
+void CVstPlugin::EditClose()
+{
+    AEffect* effect = m_effect;
+    if (effect == nullptr || !m_editorOpen || Faulted() || m_editorFaulted)
+        return;
+    m_editorOpen = false;
+    auto call = [&] { effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f); };
+    FaultRecord record;
+    if (!RunGuardedCall(call, record)) {
+        m_editorFault.call = NameOf(effEditClose);
+        m_editorFault.record = record;
+        m_editorFaulted = true;
+    }
+}
+
 VstIntPtr CVstPlugin::EditGetRect(ERect** rect)
 {
     return m_editorFaulted ? 0 : Dispatch(effEditGetRect, 0, 0, rect);

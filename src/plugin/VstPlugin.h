@@ -84,6 +84,9 @@ public:
     VstIntPtr MainsChanged(std::int32_t on);
     VstIntPtr EditOpen(void* window);  // the native handle of the host window
     VstIntPtr EditGetRect(ERect** rect);
+    // Closes an open editor while the instrument plays on. A fault inside gives up the editor
+    // alone, as in effEditOpen.
+    void EditClose();
     VstIntPtr EditIdle();
     VstIntPtr SetProgram(std::int32_t program);
     // `name` must hold kVstProgramNameBytes; it is always terminated, even when the plug-in

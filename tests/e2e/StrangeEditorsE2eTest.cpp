@@ -1,6 +1,6 @@
 // Editors that behave in ways the host must follow: one that resizes itself, asking from its
 // window's thread or from the audio thread, gets a frame that fits it exactly, never larger
-// than the work area.
+// than the work area; one that faults while drawing is replaced.
 #include "E2eSupport.h"
 
 #include "resource.h"
@@ -24,7 +24,8 @@ protected:
     }
     void TearDown() override
     {
-        SetEnvironmentVariableA("ZUMBREL_PROBE_SIZE_FILE", nullptr);
+        for (const char* variable : {"ZUMBREL_PROBE_SIZE_FILE", "ZUMBREL_PROBE_FAULT", "ZUMBREL_PROBE_FAULT_IN"})
+            SetEnvironmentVariableA(variable, nullptr);
         E2eTest::TearDown();
     }
     // The editor asks for `width` x `height` from `thread` ("idle" or "process").
@@ -80,6 +81,36 @@ TEST_F(StrangeEditor, FrameFollowsAnEditorThatResizesItself)
         EXPECT_EQ(request.number("cando"), 1);
         EXPECT_EQ(request.number("answer"), request.number("width") > 0 ? 1 : 0);
     }
+}
+
+// An editor whose paint handler faults is found, closed and replaced by the generic editor,
+// with one message; the sound and the processor figure go on.
+TEST_F(StrangeEditor, AnEditorThatFaultsWhileDrawingIsReplaced)
+{
+    SetEnvironmentVariableA("ZUMBREL_PROBE_FAULT", "access");
+    SetEnvironmentVariableA("ZUMBREL_PROBE_FAULT_IN", "paint");
+    AddCard("E2E Painter");
+    InstallProbe("default");
+    WriteSetting("device", "asio", std::to_string(DriversBefore() + 1).c_str());
+    Launch(false);
+    SetEnvironmentVariableA("ZUMBREL_PROBE_FAULT", nullptr);
+    SetEnvironmentVariableA("ZUMBREL_PROBE_FAULT_IN", nullptr);
+    HWND box = WaitForMessageBox("The instrument's editor stopped working while drawing", true);
+    ASSERT_NE(box, nullptr);
+    EXPECT_GT(Log().Records("paint").size(), 100u);
+    uiharness::ClickButton(box, IDOK);
+    WaitForFrame();
+    EXPECT_NE(uiharness::FindDescendant(Frame(), "msctls_trackbar32"), nullptr) << "no generic editor";
+    const std::size_t blocks = Log().Records("process").size();
+    EXPECT_TRUE(WaitForRecord(
+        [&](const std::vector<ProbeRecord>&) { return Log().Records("process").size() > blocks + 20; }));
+    const uiharness::CRemoteStatusBar bar(Program().Process(), GetDlgItem(Frame(), IDW_STATUS_BAR));
+    EXPECT_TRUE(uiharness::WaitUntil([&] { return bar.PaneText(1).rfind("CPU:", 0) == 0; }, kWaitMs));
+    const std::size_t paints = Log().Records("paint").size();
+    Sleep(300);
+    EXPECT_EQ(Log().Records("paint").size(), paints) << "the broken editor still paints";
+    EXPECT_FALSE(AnyMessageBox());
+    EXPECT_EQ(CloseProgram(), 0u);
 }
 
 }  // namespace

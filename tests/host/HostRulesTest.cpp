@@ -1,6 +1,7 @@
 // The instrument view's portable rules: library and bank paths, rate codes, message split,
 // title and program stepping.
 #include "host/HostRules.h"
+#include "host/PaintStormWatch.h"
 #include "host/ReopenLimit.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,18 @@ TEST(TextField, EditAndRichEditControlsAreTextFieldsEditorsAreNot)
     for (const char* name : {"PluginEditor", "JUCE_Editor_1", "VSTGUI Editor", "Editor", "",
                              "ZumbrelEditEdit", "Static", "REdit"})
         EXPECT_FALSE(host::IsTextFieldClass(name)) << name;
+}
+
+TEST(PaintStorm, OnlyAStormWithinOneSecondCounts)
+{
+    host::CPaintStormWatch busy;
+    for (int i = 1; i < host::CPaintStormWatch::kStormPaints; ++i)
+        ASSERT_FALSE(busy.CountUnvalidated(5000 + i)) << i;
+    EXPECT_TRUE(busy.CountUnvalidated(5999));
+    // As many paints spread over more than a second: an editor that draws a lot, no storm.
+    host::CPaintStormWatch drawing;
+    for (int i = 0; i < 3 * host::CPaintStormWatch::kStormPaints; ++i)
+        ASSERT_FALSE(drawing.CountUnvalidated(static_cast<std::uint64_t>(i) * 3)) << i;
 }
 
 TEST(SampleRateCode, KnownCodesAskForTheirRatesOthersForNone)

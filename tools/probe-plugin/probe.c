@@ -54,7 +54,8 @@
  *                            hang      never returns
  *   ZUMBREL_PROBE_FAULT_IN the call: entry, effOpen, effClose, effEditOpen, effEditIdle,
  *                          effSetProgram, effGetChunk, process (both rendering entries),
- *                          setParameter, getParameter
+ *                          setParameter, getParameter, or paint (the editor window's
+ *                          WM_PAINT, logged as "paint tid")
  */
 #define __USE_MINGW_ANSI_STDIO 1
 #include <math.h>
@@ -613,13 +614,54 @@ static void write_program_name(char* name, int32_t program)
         sprintf(name, "Program %d", (int)program);
 }
 
+#ifdef _WIN32
+/* The editor window when its paint is to misbehave: a class of the probe's own. */
+static LRESULT CALLBACK editor_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        log_line("paint tid=%lu", thread_tag());
+        misbehave("paint");
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+static const char editor_class_name[] = "ProbeEditorWindow";
+
+static HINSTANCE probe_module(void)
+{
+    HMODULE module = NULL;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS
+                           | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       (LPCSTR)(void*)editor_procedure, &module);
+    return module;
+}
+
+/* Registered with the probe's own module while its editor is open. */
+static const char* editor_class(void)
+{
+    WNDCLASSA description;
+    if (strcmp(fault_call, "paint") != 0)
+        return "STATIC";
+    memset(&description, 0, sizeof description);
+    description.lpfnWndProc = editor_procedure;
+    description.hInstance = probe_module();
+    description.lpszClassName = editor_class_name;
+    RegisterClassA(&description);
+    return editor_class_name;
+}
+#endif
+
 static void open_editor(void* parent)
 {
 #ifdef _WIN32
     if (parent != NULL && editor_window == NULL)
-        editor_window = CreateWindowExA(0, "STATIC", "Probe editor", WS_CHILD | WS_VISIBLE, 0, 0,
-                                        PROBE_EDITOR_WIDTH, PROBE_EDITOR_HEIGHT, (HWND)parent,
-                                        NULL, NULL, NULL);
+        editor_window = CreateWindowExA(0, editor_class(), "Probe editor", WS_CHILD | WS_VISIBLE,
+                                        0, 0, PROBE_EDITOR_WIDTH, PROBE_EDITOR_HEIGHT,
+                                        (HWND)parent, NULL, probe_module(), NULL);
 #else
     (void)parent;
 #endif
@@ -642,6 +684,7 @@ static void close_editor(void)
     if (editor_window != NULL)
         DestroyWindow(editor_window);
     editor_window = NULL;
+    UnregisterClassA(editor_class_name, probe_module());
 #endif
 }
 
