@@ -3,7 +3,7 @@
 // passing its status through. Without a current driver nothing is called, the outputs are
 // filled as listed, and the result is ASE_NotPresent (-1000).
 //
-// Every call into the driver runs under the fault guard (plugin/FaultGuard.h); the calls the
+// Every call into the driver runs under the fault guard (base/FaultGuard.h); the calls the
 // driver's thread makes from inside its own bufferSwitch nest inside that. A fault switches
 // the driver off like a failing one: the call answers ASE_HWMalfunction with the outputs
 // filled as for no driver, the driver is dropped from the call layer (every later call
@@ -11,7 +11,7 @@
 // be broken. What happened is kept until ASIOForgetDriverFault.
 
 #include "audio/AsioTypes.h"
-#include "plugin/FaultGuard.h"
+#include "base/FaultGuard.h"
 
 class IAsioDriver;
 

@@ -32,7 +32,7 @@
 
 #include "audio/AsioTypes.h"
 #include "audio/AudioDriverLoader.h"
-#include "audio/RenderCallback.h"
+#include "base/RenderCallback.h"
 #include "audio/StreamBlock.h"
 
 #include <atomic>

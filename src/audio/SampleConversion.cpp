@@ -1,7 +1,7 @@
 #include "audio/SampleConversion.h"
 
 #include "audio/SampleConversionAvx2.h"
-#include "audio/SampleConversionCpu.h"
+#include "base/ProcessorFeatures.h"
 #include "audio/SampleConversionReference.h"
 #include "audio/SampleConversionSse2.h"
 

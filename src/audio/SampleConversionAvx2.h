@@ -7,7 +7,7 @@
 // Each function is compiled for AVX2 alone (ZUMBREL_AVX2_FUNCTION) and runs only where
 // processorRunsAvx2() holds; the dispatch in SampleConversion.cpp is the only caller.
 
-#include "audio/SampleConversionCpu.h"
+#include "base/ProcessorFeatures.h"
 #include "audio/SampleConversionSse2.h"
 
 #if defined(ZUMBREL_X86_AVX2_DISPATCH) && defined(ZUMBREL_SAMPLE_CONVERSION_SSE2)

@@ -5,7 +5,7 @@
 // allocated. The stream adds the driver's outputReady and the block position.
 
 #include "audio/AsioTypes.h"
-#include "audio/RenderCallback.h"
+#include "base/RenderCallback.h"
 
 #include <cstdint>
 #include <vector>

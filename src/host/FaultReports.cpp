@@ -3,7 +3,7 @@
 // close that does not wait on a stuck component.
 #include "host/TarvolinView.h"
 
-#include "plugin/FaultGuard.h"
+#include "base/FaultGuard.h"
 #include "toolkit/FrameWnd.h"
 
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "host/CloseWatchdog.h"
 #include "host/HostRules.h"
-#include "plugin/FaultGuard.h"
+#include "base/FaultGuard.h"
 #include "resource.h"
 #include "settings/DeviceSettingsDialog.h"
 #include "toolkit/FrameWnd.h"

@@ -1,6 +1,6 @@
 #include "plugin/OutputStage.h"
 
-#include "audio/SampleConversionCpu.h"
+#include "base/ProcessorFeatures.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #include "plugin/VstPlugin.h"
 
-#include "audio/RenderCallback.h"
+#include "base/RenderCallback.h"
 #include "plugin/DenormalGuard.h"
 #include "plugin/OutputStage.h"
 

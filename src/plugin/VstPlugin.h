@@ -11,7 +11,7 @@
 // thread, until a render that is already running has left the plug-in, so the audio thread
 // never meets a released library; the audio thread itself never waits.
 //
-// Faults. Every call into the plug-in runs under the call guard (plugin/FaultGuard.h). The
+// Faults. Every call into the plug-in runs under the call guard (base/FaultGuard.h). The
 // first fault switches the plug-in off for good: it is never called again, not even to close
 // it; its library stays in the process (releasing a broken module could run its code again)
 // and so do its buffers (its own threads may still write to them); blocks render silence and
@@ -19,7 +19,7 @@
 // user-interface thread, which polls Fault().
 
 #include "plugin/EventList.h"
-#include "plugin/FaultGuard.h"
+#include "base/FaultGuard.h"
 #include "plugin/PluginLibrary.h"
 #include "plugin/Transport.h"
 #include "plugin/VstInterface.h"
@@ -174,7 +174,7 @@ public:
                                   std::int32_t inputChannels = kMaxStreamInputs,
                                   std::int32_t outputChannels = kStreamOutputs);
 
-    // The stream's per-block callback (audio/RenderCallback.h); `owner` is the CVstPlugin.
+    // The stream's per-block callback (base/RenderCallback.h); `owner` is the CVstPlugin.
     // Renders through the plug-in's preferred entry, then scales and limits output channels 0
     // and 1 (plugin/OutputStage.h), all with denormals
     // flushed to zero (plugin/DenormalGuard.h). Answers 0.

@@ -1,7 +1,7 @@
 #pragma once
 // Which vector instruction sets the sample conversions and the output stage may use on this
-// processor, asked once while the program starts (see audio/SampleConversion.h and
-// plugin/OutputStage.h). Header-only: both portable libraries include it.
+// processor, asked once while the program starts. Header-only: both portable libraries
+// include it.
 //
 // AVX2 needs the processor's support and the operating system's: the 256-bit registers are
 // usable only when the system saves them on a thread switch (CPUID.1:ECX.OSXSAVE, then bits 1

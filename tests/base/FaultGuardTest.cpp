@@ -1,7 +1,7 @@
 // The call guard: faults of every kind end the call with the right code and module, exceptions
 // handled inside pass through, guards nest, and a stack overflow is caught more than once.
 
-#include "plugin/FaultGuard.h"
+#include "base/FaultGuard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The guard where no structured exceptions exist (the native build): a plain call. A fault
 // there ends the process, as the sanitizers expect.
-#include "plugin/FaultGuard.h"
+#include "base/FaultGuard.h"
 
 bool RunGuarded(GuardedFunction function, void* context, FaultRecord&)
 {

@@ -3,7 +3,7 @@
 // plain and guarded, many times over; the difference per call is the guard's cost. A render
 // call enters the plug-in once per block (twice with events), so this is its cost per block.
 // Prints the figures; exits with 1 when the guard costs more than 50 ns per call.
-#include "plugin/FaultGuard.h"
+#include "base/FaultGuard.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // The parts of the guard every build shares: naming exception codes and describing a fault.
-#include "plugin/FaultGuard.h"
+#include "base/FaultGuard.h"
 
 #include <cinttypes>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The Windows guard: the handler behind the assembly call boundary (FaultGuardX86.S,
 // FaultGuardX64.S), naming the module to blame, setting the stack guard up again after an
 // overflow, and the process's last-resort filter.
-#include "plugin/FaultGuard.h"
+#include "base/FaultGuard.h"
 
 #include <windows.h>
 
