@@ -2,6 +2,7 @@
 
 #include "audio/AsioCalls.h"
 #include "audio/SampleConversion.h"
+#include "base/SampleRate.h"
 
 #include <windows.h>
 
@@ -10,7 +11,6 @@
 namespace {
 
 constexpr char kNoDriversName[] = "No ASIO Drivers";
-constexpr double kFallbackSampleRate = 44100.0;
 constexpr double kHighestKeptSampleRate = 96000.0;
 constexpr AsioLong kHostEngineVersion = 2;
 constexpr AsioULong kPositionFlags = kSystemTimeValid | kSamplePositionValid;
@@ -168,7 +168,7 @@ bool CAsioStream::negotiateSampleRate()
     if (!readDriverRate())
         return true;
     if (!(sampleRate > 0.0) || sampleRate > kHighestKeptSampleRate) {
-        if (!changeSampleRate(static_cast<float>(kFallbackSampleRate)))
+        if (!changeSampleRate(static_cast<float>(kDefaultSampleRate)))
             return false;
     }
     // Tells the driver early that this host calls outputReady.

@@ -2,6 +2,7 @@
 // MIDI input port and the plug-in. Runs at start-up and again whenever the settings change.
 #include "host/TarvolinView.h"
 
+#include "base/SampleRate.h"
 #include "host/HostRules.h"
 #include "toolkit/FrameWnd.h"
 
@@ -13,7 +14,6 @@ constexpr int kDecimal = 10;
 constexpr int kDefaultTempo = 120;
 constexpr char kAsioFailed[] = "ASIO failed";
 constexpr char kMidiFailed[] = "MIDI IN port failed";
-constexpr double kUnknownRateFallback = 44100.0;
 constexpr char kRateUnknown[] =
     "The driver does not tell its sample rate: the instrument plays at 44100 Hz";
 constexpr char kDriverKeepsResetting[] =
@@ -109,7 +109,7 @@ void CTarvolinView::TellPluginTheStreamFormat()
 {
     double rate = m_asioStream.currentSampleRate();
     if (!(rate > 0.0)) {
-        rate = kUnknownRateFallback;
+        rate = kDefaultSampleRate;
         GetParentFrame()->SetMessageText(kRateUnknown);
     }
     m_plugin.SetStreamFormat(static_cast<float>(rate), m_asioStream.bufferFrames());

@@ -1,5 +1,7 @@
 #include "host/HostRules.h"
 
+#include "base/SampleRate.h"
+
 namespace host {
 
 namespace {
@@ -60,7 +62,7 @@ int SampleRateForCode(int code)
 {
     switch (code) {
     case kRateCode44100:
-        return 44100;
+        return static_cast<int>(kDefaultSampleRate);
     case kRateCode48000:
         return 48000;
     case kRateCode96000:

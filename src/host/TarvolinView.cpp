@@ -1,5 +1,6 @@
 #include "host/TarvolinView.h"
 
+#include "base/SampleRate.h"
 #include "host/CloseWatchdog.h"
 #include "host/HostRules.h"
 #include "base/FaultGuard.h"
@@ -9,7 +10,6 @@
 
 namespace {
 constexpr std::int32_t kPluginBlockSize = 2048;
-constexpr float kStartupSampleRate = 44100.0f;
 constexpr char kMessageCaption[] = "Zumbrel";
 constexpr char kMissingInstrument[] = "Can not find VSTi";
 constexpr char kInitialTitle[] = "Zumbrel";
@@ -112,7 +112,7 @@ bool CTarvolinView::OpenInstrument()
     m_plugin.MainsChanged(0);
     m_plugin.Open();
     m_plugin.SetBlockSize(kPluginBlockSize);
-    m_plugin.SetSampleRate(kStartupSampleRate);
+    m_plugin.SetSampleRate(static_cast<float>(kDefaultSampleRate));
     m_plugin.MainsChanged(1);
     if (m_plugin.Faulted()) {
         return false;

@@ -11,6 +11,7 @@
 // its render is complete and stays as it is for the block; a plug-in asking from another
 // thread gets the last complete record. No allocation, no lock, no system call.
 
+#include "base/SampleRate.h"
 #include "plugin/VstInterface.h"
 
 #include <atomic>
@@ -19,8 +20,6 @@
 class CTransport {
 public:
     static constexpr double kDefaultTempo = 120.0;
-    // The rate plug-ins assume until they are told one.
-    static constexpr double kDefaultSampleRate = 44100.0;
     static constexpr std::int32_t kBeatsPerBar = 4;
     static constexpr std::int32_t kBeatNoteValue = 4;
 
