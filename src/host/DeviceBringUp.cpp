@@ -4,14 +4,12 @@
 
 #include "base/SampleRate.h"
 #include "host/HostRules.h"
+#include "settings/DeviceSettings.h"
 #include "toolkit/FrameWnd.h"
 
 #include <exception>
 
 namespace {
-constexpr char kDeviceSection[] = "device";
-constexpr int kDecimal = 10;
-constexpr int kDefaultTempo = 120;
 constexpr char kAsioFailed[] = "ASIO failed";
 constexpr char kMidiFailed[] = "MIDI IN port failed";
 constexpr char kRateUnknown[] =
@@ -42,12 +40,12 @@ void CTarvolinView::BringUpDevices()
 
     m_reopenLimit.Reset();
     m_driverFaultShown = false;  // a new open forgets the last driver's fault
-    m_asioDriver = m_settings.getInt(kDeviceSection, "asio", 0, kDecimal);
-    m_midiInPort = m_settings.getInt(kDeviceSection, "midiin", 0, kDecimal);
-    m_sampleRateCode = m_settings.getInt(kDeviceSection, "samplerate", 0, kDecimal);
+    const DeviceSettings settings = ReadDeviceSettings(m_settings);
+    m_asioDriver = settings.driver;
+    m_midiInPort = settings.midiInPort;
+    m_sampleRateCode = settings.sampleRateCode;
     // The tempo is in place before the first block plays.
-    const int tempo = m_settings.getInt(kDeviceSection, "tempo", kDefaultTempo, kDecimal);
-    m_plugin.SetTempo(static_cast<float>(tempo));
+    m_plugin.SetTempo(static_cast<float>(settings.tempo));
 
     // Another device or rate starts the transport from 0; the same one opened afresh (a new
     // tempo, say) plays on from where it was.
@@ -76,9 +74,9 @@ void CTarvolinView::BringUpAudio(bool restartTransport)
     const int rate = host::SampleRateForCode(m_sampleRateCode);
     if (rate != 0) {
         if (m_asioStream.changeSampleRate(static_cast<float>(rate))) {
-            m_settings.writeInt(kDeviceSection, "samplerate", m_sampleRateCode, kDecimal);
+            WriteSampleRateCode(m_settings, m_sampleRateCode);
         } else if (m_sampleRateCode != host::kRateCode44100) {
-            m_settings.writeInt(kDeviceSection, "samplerate", host::kRateCode44100, kDecimal);
+            WriteSampleRateCode(m_settings, host::kRateCode44100);
         }
     }
     TellPluginTheStreamFormat();

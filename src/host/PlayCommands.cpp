@@ -4,12 +4,10 @@
 
 #include "host/HostRules.h"
 #include "resource.h"
+#include "settings/DeviceSettings.h"
 #include "toolkit/FrameWnd.h"
 
 namespace {
-constexpr char kKeyboardSection[] = "keyboard";
-constexpr char kKeyboardKey[] = "play";
-constexpr int kDecimal = 10;
 // lParam bit 30 of a key-down: the key was down already (the keyboard's auto-repeat).
 constexpr LPARAM kWasDown = LPARAM(1) << 30;
 constexpr UINT kAnswerLimitMs = 100;
@@ -42,7 +40,7 @@ bool ModifierDown()
 
 void CTarvolinView::ReadKeyboardSetting()
 {
-    m_keyboardPlays = m_settings.getInt(kKeyboardSection, kKeyboardKey, 1, kDecimal) != 0;
+    m_keyboardPlays = ReadDeviceSettings(m_settings).keyboardPlays;
     CheckMenuItem(GetMenu(GetParentFrame()->GetSafeHwnd()), ID_KEYBOARD_NOTES,
                   MF_BYCOMMAND | (m_keyboardPlays ? MF_CHECKED : MF_UNCHECKED));
 }
@@ -104,7 +102,7 @@ void CTarvolinView::OnKeyboardNotes(unsigned)
     if (m_keyboardPlays) {
         SendKeyNotes(m_computerKeyboard.ReleaseAll());
     }
-    m_settings.writeInt(kKeyboardSection, kKeyboardKey, m_keyboardPlays ? 0 : 1, kDecimal);
+    WriteKeyboardPlays(m_settings, !m_keyboardPlays);
     ReadKeyboardSetting();
 }
 

@@ -6,6 +6,7 @@
 #include "plugin/PluginState.h"
 #include "plugin/PresetFile.h"
 #include "resource.h"
+#include "settings/DeviceSettings.h"
 #include "toolkit/Document.h"
 #include "toolkit/FileBytes.h"
 #include "toolkit/FrameWnd.h"
@@ -15,7 +16,6 @@
 #include <exception>
 
 namespace {
-constexpr char kStateSection[] = "state";
 constexpr char kNotRunning[] = "no instrument is running";
 constexpr std::int32_t kAllCategories = -1;
 }  // namespace
@@ -72,9 +72,7 @@ void CTarvolinView::LoadAutosave()
 {
     char module[MAX_PATH + 1] = {};
     const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
-    constexpr int kDecimal = 10;
-    if (length == 0 || length >= MAX_PATH ||
-        m_settings.getInt(kStateSection, "autosave", 1, kDecimal) == 0) {
+    if (length == 0 || length >= MAX_PATH || !ReadDeviceSettings(m_settings).keepState) {
         return;
     }
     const std::string path = host::AutosaveBankPath(m_directoryPath, module);

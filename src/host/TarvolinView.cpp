@@ -1,12 +1,15 @@
 #include "host/TarvolinView.h"
 
+#include "base/FaultGuard.h"
 #include "base/SampleRate.h"
 #include "host/CloseWatchdog.h"
 #include "host/HostRules.h"
-#include "base/FaultGuard.h"
 #include "resource.h"
+#include "settings/DeviceSettings.h"
 #include "settings/DeviceSettingsDialog.h"
 #include "toolkit/FrameWnd.h"
+
+#include <algorithm>
 
 namespace {
 constexpr std::int32_t kPluginBlockSize = 2048;
@@ -217,11 +220,8 @@ SIZE CTarvolinView::OpenGenericEditor()
 
 void CTarvolinView::PublishDriverList()
 {
-    const int count = m_asioStream.driverCount();
-    for (int i = 0; i <= count && i < kDriverNameEntries; ++i) {
-        m_settings.writeString("list", std::to_string(i).c_str(), m_driverNames[i].c_str());
-    }
-    m_settings.writeInt("list", "num", count + 1, 10);
+    const int count = std::min(m_asioStream.driverCount() + 1, kDriverNameEntries);
+    WriteDriverList(m_settings, std::vector<std::string>(m_driverNames, m_driverNames + count));
 }
 
 // Nothing else appears after the message: the frame, not shown yet, stays hidden and closes.

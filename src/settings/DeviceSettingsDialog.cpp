@@ -1,6 +1,7 @@
 #include "settings/DeviceSettingsDialog.h"
 
 #include "midi/MIDIInDevice.h"
+#include "settings/DeviceSettings.h"
 #include "resource.h"
 
 #include <exception>
@@ -9,10 +10,6 @@
 namespace {
 
 constexpr char kTitle[] = "ASIO & MIDI Settings";
-constexpr char kDevice[] = "device";
-constexpr char kList[] = "list";
-constexpr int kRadix = 10;
-constexpr int kDefaultTempo = 120;
 
 // The label font: Tahoma, 13 pixels, normal weight.
 constexpr int kLabelFontHeight = 13;
@@ -86,9 +83,10 @@ bool CDeviceSettingsDialog::OnInitDialog()
     SetWindowTextA(m_hWnd, kTitle);
     CreateLabelFont();
     OpenSettings();
-    m_storedDriver = m_settings.getInt(kDevice, "asio", 0, kRadix);
-    m_storedMidiIn = m_settings.getInt(kDevice, "midiin", 0, kRadix);
-    m_storedRate = m_settings.getInt(kDevice, "samplerate", 0, kRadix);
+    const DeviceSettings stored = ReadDeviceSettings(m_settings);
+    m_storedDriver = stored.driver;
+    m_storedMidiIn = stored.midiInPort;
+    m_storedRate = stored.sampleRateCode;
     CreateSelectors();
     FillDrivers();
     FillMidiPorts();
@@ -124,13 +122,10 @@ void CDeviceSettingsDialog::CreateSelectors()
     m_rateSelector.AttachBitmap(module, IDB_ARROWS);
 }
 
-// The count is read anew before every entry, as start-up may rewrite the list meanwhile; the
-// table holds at most 255 names.
+// The table holds at most 255 names.
 void CDeviceSettingsDialog::FillDrivers()
 {
-    m_driverNames.clear();
-    for (int i = 0; i < kMaxDrivers && i < m_settings.getInt(kList, "num", 1, kRadix); ++i)
-        m_driverNames.push_back(m_settings.getStringValue(kList, std::to_string(i).c_str(), "error"));
+    m_driverNames = ReadDriverList(m_settings, kMaxDrivers);
     m_driverSelector.SetItems(Pointers(m_driverNames).data(), static_cast<int>(m_driverNames.size()));
     m_driverSelector.SetSelection(m_storedDriver);
 }
@@ -198,7 +193,7 @@ void CDeviceSettingsDialog::CreateTempoDisplay()
     m_tempoDisplay.SetMaximum(kMaxTempo);
     m_tempoDisplay.SetMinimum(kMinTempo);
     m_tempoDisplay.m_bLocked = false;
-    m_tempoDisplay.SetValue(m_settings.getInt(kDevice, "tempo", kDefaultTempo, kRadix));
+    m_tempoDisplay.SetValue(ReadDeviceSettings(m_settings).tempo);
 }
 
 // The controls' notifications (code 0); OK and Cancel take the standard way.
@@ -215,17 +210,17 @@ bool CDeviceSettingsDialog::OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMod
 
 void CDeviceSettingsDialog::OnDriverChosen(unsigned)
 {
-    m_settings.writeInt(kDevice, "asio", m_driverSelector.GetSelection(), kRadix);
+    WriteDriver(m_settings, m_driverSelector.GetSelection());
 }
 
 void CDeviceSettingsDialog::OnMidiChosen(unsigned)
 {
-    m_settings.writeInt(kDevice, "midiin", m_midiSelector.GetSelection(), kRadix);
+    WriteMidiInPort(m_settings, m_midiSelector.GetSelection());
 }
 
 void CDeviceSettingsDialog::OnRateChosen(unsigned)
 {
-    m_settings.writeInt(kDevice, "samplerate", m_rateSelector.GetSelection(), kRadix);
+    WriteSampleRateCode(m_settings, m_rateSelector.GetSelection());
 }
 
 void CDeviceSettingsDialog::OnTempoChanged(unsigned)
@@ -237,7 +232,7 @@ bool CDeviceSettingsDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LR
 {
     const bool handled = CDialog::OnMessage(msg, wParam, lParam, result);
     if (msg == WM_DESTROY)
-        m_settings.writeInt(kDevice, "tempo", m_tempoDisplay.GetValue(), kRadix);
+        WriteTempo(m_settings, m_tempoDisplay.GetValue());
     return handled;
 }
 

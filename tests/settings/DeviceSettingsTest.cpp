@@ -1,0 +1,78 @@
+// The typed settings on a real settings file: every key read into its field, every default
+// from an empty file, and a file of today read and written back byte for byte.
+#include "settings/DeviceSettings.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+class DeviceSettingsFile : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        m_path = std::string(temp) + "zumbrel-device-settings-" +
+                 std::to_string(GetCurrentProcessId()) + ".ini";
+        DeleteFileA(m_path.c_str());
+        m_file.setPath(m_path.c_str());
+    }
+    void TearDown() override { DeleteFileA(m_path.c_str()); }
+    void Write(const std::string& text) const { std::ofstream(m_path, std::ios::binary) << text; }
+    std::string Text() const
+    {
+        std::ostringstream text;
+        text << std::ifstream(m_path, std::ios::binary).rdbuf();
+        return text.str();
+    }
+
+    std::string m_path;
+    CSettingsFile m_file;
+};
+
+TEST_F(DeviceSettingsFile, AnEmptyFileGivesTheDefaults)
+{
+    const DeviceSettings read = ReadDeviceSettings(m_file);
+    EXPECT_EQ(read.driver, 0);
+    EXPECT_EQ(read.sampleRateCode, 0);
+    EXPECT_EQ(read.midiInPort, 0);
+    EXPECT_EQ(read.tempo, 120);
+    EXPECT_TRUE(read.keyboardPlays);
+    EXPECT_TRUE(read.keepState);
+    EXPECT_EQ(ReadDriverList(m_file, 255), std::vector<std::string>{"error"});
+}
+
+// A file as the program writes it today, an unknown rate code among its values.
+TEST_F(DeviceSettingsFile, EveryKeyIsReadAndWrittenBackByteForByte)
+{
+    const std::string today =
+        "[device]\r\nasio=2\r\nmidiin=3\r\nsamplerate=5\r\ntempo=93\r\n"
+        "[list]\r\n0=none\r\n1=Card A\r\n2=Card B\r\nnum=3\r\n"
+        "[keyboard]\r\nplay=0\r\n[state]\r\nautosave=0\r\n";
+    Write(today);
+    const DeviceSettings read = ReadDeviceSettings(m_file);
+    EXPECT_EQ(read.driver, 2);
+    EXPECT_EQ(read.midiInPort, 3);
+    EXPECT_EQ(read.sampleRateCode, 5);
+    EXPECT_EQ(read.tempo, 93);
+    EXPECT_FALSE(read.keyboardPlays);
+    EXPECT_FALSE(read.keepState);
+    const std::vector<std::string> names = ReadDriverList(m_file, 255);
+    EXPECT_EQ(names, (std::vector<std::string>{"none", "Card A", "Card B"}));
+    EXPECT_EQ(ReadDriverList(m_file, 2).size(), 2u);
+
+    WriteDriver(m_file, read.driver);
+    WriteMidiInPort(m_file, read.midiInPort);
+    WriteSampleRateCode(m_file, read.sampleRateCode);
+    WriteTempo(m_file, read.tempo);
+    WriteKeyboardPlays(m_file, read.keyboardPlays);
+    WriteDriverList(m_file, names);
+    EXPECT_EQ(Text(), today);
+}
+
+}  // namespace
