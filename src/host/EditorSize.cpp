@@ -28,7 +28,7 @@ bool CTarvolinView::OnEditorSizeRequest(void* view, std::int32_t width, std::int
 {
     auto* self = static_cast<CTarvolinView*>(view);
     if (self == nullptr || width <= 0 || height <= 0 || width > kLargestEditorSide ||
-        height > kLargestEditorSide || self->m_genericEditor != nullptr) {
+        height > kLargestEditorSide || !self->m_ownEditorShown.load()) {
         return false;
     }
     self->m_requestedEditorSize.store(PackSize(width, height));
@@ -95,6 +95,7 @@ bool CTarvolinView::WatchEditorPaints(const MSG& msg)
 
 void CTarvolinView::CloseBrokenEditor()
 {
+    m_ownEditorShown.store(false);
     m_editorIdleTicks.Stop();
     m_editorIdleRunning = false;
     m_plugin.EditClose();

@@ -151,9 +151,9 @@ void CTarvolinView::SizeFrameAroundEditor()
     ERect* editor = nullptr;
     m_plugin.EditGetRect(&editor);
     const ERect rect = editor != nullptr ? *editor : ERect{};
-    const SIZE content = rect.right > rect.left && rect.bottom > rect.top
-                             ? SIZE{rect.right, rect.bottom}
-                             : OpenGenericEditor();
+    const bool ownEditor = rect.right > rect.left && rect.bottom > rect.top;
+    m_ownEditorShown.store(ownEditor);
+    const SIZE content = ownEditor ? SIZE{rect.right, rect.bottom} : OpenGenericEditor();
     if (content.cx > 0 && content.cy > 0) {
         FitFrameTo(content);
     }
@@ -304,6 +304,7 @@ void CTarvolinView::ShutDown() noexcept
     }
     SaveAutosave();
     m_instrumentRunning = false;
+    m_ownEditorShown.store(false);
     m_genericEditor.reset();  // it reads the plug-in until its window is gone
     m_plugin.Unload();
     m_plugin.SetSizeRequestHandler(nullptr, nullptr);

@@ -197,6 +197,8 @@ private:
     // and the thread the view runs on.
     std::atomic<std::uint64_t> m_requestedEditorSize{0};
     std::atomic<bool> m_editorSizePosted{false};
+    // Whether the instrument's own editor is what the view shows (any thread reads it).
+    std::atomic<bool> m_ownEditorShown{false};
     DWORD m_viewThread = 0;
     HWND m_paintedEditorWindow = nullptr;  // an editor window just handed a paint
     host::CPaintStormWatch m_paintStorm;
