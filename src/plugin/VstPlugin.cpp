@@ -316,20 +316,26 @@ VstIntPtr CVstPlugin::MainsChanged(std::int32_t on)
     return Dispatch(effMainsChanged, 0, value);
 }
 
+// A fault in an editor call gives up the editor alone: it is never called again.
+bool CVstPlugin::CallEditor(AEffect* effect, std::int32_t opcode, void* ptr, VstIntPtr& result)
+{
+    auto call = [&] { result = effect->dispatcher(effect, opcode, 0, 0, ptr, 0.0f); };
+    FaultRecord record;
+    if (RunGuardedCall(call, record))
+        return true;
+    m_editorFault.call = NameOf(opcode);
+    m_editorFault.record = record;
+    m_editorFaulted = true;
+    return false;
+}
+
 VstIntPtr CVstPlugin::EditOpen(void* window)
 {
     AEffect* effect = m_effect;
-    if (effect == nullptr || Faulted() || m_editorFaulted)
-        return 0;
     VstIntPtr result = 0;
-    auto call = [&] { result = effect->dispatcher(effect, effEditOpen, 0, 0, window, 0.0f); };
-    FaultRecord record;
-    if (!RunGuardedCall(call, record)) {
-        m_editorFault.call = NameOf(effEditOpen);
-        m_editorFault.record = record;
-        m_editorFaulted = true;
+    if (effect == nullptr || Faulted() || m_editorFaulted ||
+        !CallEditor(effect, effEditOpen, window, result))
         return 0;
-    }
     m_editorOpen = true;
     return result;
 }
@@ -340,13 +346,8 @@ void CVstPlugin::EditClose()
     if (effect == nullptr || !m_editorOpen || Faulted() || m_editorFaulted)
         return;
     m_editorOpen = false;
-    auto call = [&] { effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f); };
-    FaultRecord record;
-    if (!RunGuardedCall(call, record)) {
-        m_editorFault.call = NameOf(effEditClose);
-        m_editorFault.record = record;
-        m_editorFaulted = true;
-    }
+    VstIntPtr ignored = 0;
+    CallEditor(effect, effEditClose, nullptr, ignored);
 }
 
 VstIntPtr CVstPlugin::EditGetRect(ERect** rect)

@@ -231,6 +231,7 @@ private:
     template <typename Call>
     bool CallPlugin(const char* name, Call& call);
     void SwitchOff(const char* name, const FaultRecord& record);
+    bool CallEditor(AEffect* effect, std::int32_t opcode, void* ptr, VstIntPtr& result);
     std::string GetText(std::int32_t opcode, std::int32_t index);
     VstIntPtr DispatchTo(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
                          VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);

@@ -48,16 +48,6 @@ INSTANTIATE_TEST_SUITE_P(RatesAndTempos, TransportMotion,
                                          Motion{96000.0, 93.5, 32}, Motion{48000.0, 240.0, 4096},
                                          Motion{22050.0, 60.0, 1}));
 
-TEST(Transport, BeforeTheFirstBlockItStandsAtZeroNotPlaying)
-{
-    CTransport transport;
-    const VstTimeInfo* info = transport.Current();
-    EXPECT_EQ(info->samplePos, 0.0);
-    EXPECT_EQ(info->tempo, CTransport::kDefaultTempo);
-    EXPECT_EQ(info->flags & kVstTransportPlaying, 0);
-    EXPECT_NE(info->flags & kVstTempoValid, 0);
-}
-
 TEST(Transport, ATempoChangeBendsThePositionWithoutAJump)
 {
     CTransport transport;

@@ -35,15 +35,16 @@ protected:
     CSettingsFile m_file;
 };
 
+bool operator==(const DeviceSettings& a, const DeviceSettings& b)
+{
+    return a.driver == b.driver && a.sampleRateCode == b.sampleRateCode &&
+           a.midiInPort == b.midiInPort && a.tempo == b.tempo &&
+           a.keyboardPlays == b.keyboardPlays && a.keepState == b.keepState;
+}
+
 TEST_F(DeviceSettingsFile, AnEmptyFileGivesTheDefaults)
 {
-    const DeviceSettings read = ReadDeviceSettings(m_file);
-    EXPECT_EQ(read.driver, 0);
-    EXPECT_EQ(read.sampleRateCode, 0);
-    EXPECT_EQ(read.midiInPort, 0);
-    EXPECT_EQ(read.tempo, 120);
-    EXPECT_TRUE(read.keyboardPlays);
-    EXPECT_TRUE(read.keepState);
+    EXPECT_TRUE(ReadDeviceSettings(m_file) == (DeviceSettings{0, 0, 0, 120, true, true}));
     EXPECT_EQ(ReadDriverList(m_file, 255), std::vector<std::string>{"error"});
 }
 
@@ -56,12 +57,7 @@ TEST_F(DeviceSettingsFile, EveryKeyIsReadAndWrittenBackByteForByte)
         "[keyboard]\r\nplay=0\r\n[state]\r\nautosave=0\r\n";
     Write(today);
     const DeviceSettings read = ReadDeviceSettings(m_file);
-    EXPECT_EQ(read.driver, 2);
-    EXPECT_EQ(read.midiInPort, 3);
-    EXPECT_EQ(read.sampleRateCode, 5);
-    EXPECT_EQ(read.tempo, 93);
-    EXPECT_FALSE(read.keyboardPlays);
-    EXPECT_FALSE(read.keepState);
+    EXPECT_TRUE(read == (DeviceSettings{2, 5, 3, 93, false, false}));
     const std::vector<std::string> names = ReadDriverList(m_file, 255);
     EXPECT_EQ(names, (std::vector<std::string>{"none", "Card A", "Card B"}));
     EXPECT_EQ(ReadDriverList(m_file, 2).size(), 2u);
