@@ -168,7 +168,7 @@ bool CAsioStream::negotiateSampleRate()
     if (!readDriverRate())
         return true;
     if (!(sampleRate > 0.0) || sampleRate > kHighestKeptSampleRate) {
-        if (!changeSampleRate(static_cast<float>(kDefaultSampleRate)))
+        if (!changeSampleRate(kDefaultSampleRate))
             return false;
     }
     // Tells the driver early that this host calls outputReady.
@@ -258,9 +258,8 @@ void CAsioStream::waitForBlocksToFinish() const
 
 // Some drivers accept a rate and answer its setting with success, yet keep running at the
 // old one: the rate read back afterwards counts when the driver can tell it.
-bool CAsioStream::changeSampleRate(float rate)
+bool CAsioStream::changeSampleRate(double wanted)
 {
-    const auto wanted = static_cast<double>(rate);
     // A driver that reports the change it was asked for is not heard as changing on its own.
     settingRate.store(true);
     const bool accepted = ASIOCanSampleRate(wanted) == ASE_OK

@@ -31,6 +31,7 @@
 // so a driver that goes on calling back never reaches a destroyed stream.
 
 #include "audio/AsioTypes.h"
+#include "audio/AudioDevice.h"
 #include "audio/AudioDriverLoader.h"
 #include "base/RenderCallback.h"
 #include "audio/StreamBlock.h"
@@ -42,11 +43,11 @@
 constexpr std::int32_t kMaxDriverNames = 32;
 constexpr std::int32_t kDriverNameTableBytes = 255;
 
-class CAsioStream {
+class CAsioStream : public IAudioDevice {
 public:
     // `asioKey`: where the drivers are registered below HKEY_LOCAL_MACHINE; tests only.
     explicit CAsioStream(const char* asioKey = kAsioDriversKey);
-    virtual ~CAsioStream();
+    ~CAsioStream() override;
     CAsioStream(const CAsioStream&) = delete;
     CAsioStream& operator=(const CAsioStream&) = delete;
 
@@ -62,7 +63,7 @@ public:
     bool stopStream();
     // True if the driver accepts the rate, sets it and then reports it, or cannot tell its
     // rate afterwards (an error, or no rate): then the rate asked for counts as set.
-    bool changeSampleRate(float rate);
+    bool changeSampleRate(double rate);
     // The rate the driver last reported (after open and after every change attempt), or the
     // rate it took without telling; 0 while no rate is known.
     double currentSampleRate() const { return sampleRate; }
@@ -100,6 +101,29 @@ public:
     const ASIOChannelInfo* openedChannels() const { return channelInfos; }
     const ASIODriverInfo& openedDriverInfo() const { return driverInfo; }
     CAudioDriverLoader& driverLoader() { return loader; }
+
+    // The stream as the session's audio device: the drivers are its devices.
+    std::int32_t DeviceCount() const override { return driverCount(); }
+    std::string DeviceName(std::int32_t index) const override { return driverNameAt(index); }
+    bool Open(std::int32_t index, RenderCallback render, void* owner) override
+    {
+        return openStream(index, render, owner) != 0;
+    }
+    bool SetRate(double rate) override { return changeSampleRate(rate); }
+    bool Start() override { return startStream(); }
+    void Close() override { closeStream(); }
+    double Rate() const override { return currentSampleRate(); }
+    std::int32_t BufferFrames() const override { return bufferFrames(); }
+    bool IsOpen() const override { return hasDriver(); }
+    bool IsRunning() const override { return isRunning(); }
+    std::uint32_t CompletedBlocks() const override { return completedBlocks(); }
+    bool BlockInProgress() const override { return blockInProgress(); }
+    std::string FaultText() const override { return driverFaultText(); }
+    void SetRequestHandler(RequestHandler handler, void* context) override
+    {
+        setDriverRequestHandler(handler, context);
+    }
+    bool ShowControlPanel() override { return controlPanel(); }
 
     // The driver's callbacks (plain C calling convention), public for the tests.
     static void bufferSwitch(AsioLong index, ASIOBool directProcess);

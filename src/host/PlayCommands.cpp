@@ -40,7 +40,7 @@ bool ModifierDown()
 
 void CTarvolinView::ReadKeyboardSetting()
 {
-    m_keyboardPlays = ReadDeviceSettings(m_settings).keyboardPlays;
+    m_keyboardPlays = m_session.ReadSettings().keyboardPlays;
     CheckMenuItem(GetMenu(GetParentFrame()->GetSafeHwnd()), ID_KEYBOARD_NOTES,
                   MF_BYCOMMAND | (m_keyboardPlays ? MF_CHECKED : MF_UNCHECKED));
 }
@@ -53,7 +53,7 @@ bool CTarvolinView::PreTranslateMessage(MSG& msg)
     if (WatchEditorPaints(msg)) {
         return true;
     }
-    if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) || !m_instrumentRunning ||
+    if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) || !m_session.Started() ||
         ModifierDown() || TextFieldHasFocus()) {
         return false;
     }
@@ -73,11 +73,11 @@ bool CTarvolinView::PreTranslateMessage(MSG& msg)
     }
     if (msg.message == WM_KEYDOWN) {
         if ((msg.lParam & kWasDown) == 0) {
-            SendKeyNotes(m_computerKeyboard.Press(key));
+            m_session.PlayNotes(m_computerKeyboard.Press(key));
         }
     }
     else {
-        SendKeyNotes(m_computerKeyboard.Release(key));
+        m_session.PlayNotes(m_computerKeyboard.Release(key));
     }
     return true;
 }
@@ -86,35 +86,28 @@ bool CTarvolinView::PreTranslateMessage(MSG& msg)
 void CTarvolinView::OnActivateFrame(bool active)
 {
     if (!active) {
-        SendKeyNotes(m_computerKeyboard.ReleaseAll());
-    }
-}
-
-void CTarvolinView::SendKeyNotes(const std::vector<host::KeyNote>& notes)
-{
-    for (const host::KeyNote& note : notes) {
-        m_plugin.AddHostEvent(note.status, note.note, note.velocity);
+        m_session.PlayNotes(m_computerKeyboard.ReleaseAll());
     }
 }
 
 void CTarvolinView::OnKeyboardNotes(unsigned)
 {
     if (m_keyboardPlays) {
-        SendKeyNotes(m_computerKeyboard.ReleaseAll());
+        m_session.PlayNotes(m_computerKeyboard.ReleaseAll());
     }
-    WriteKeyboardPlays(m_settings, !m_keyboardPlays);
+    WriteKeyboardPlays(m_session.Settings(), !m_keyboardPlays);
     ReadKeyboardSetting();
 }
 
 void CTarvolinView::OnAllNotesOff(unsigned)
 {
-    SendKeyNotes(m_computerKeyboard.ReleaseAll());
-    m_plugin.RequestAllNotesOff();
+    m_session.PlayNotes(m_computerKeyboard.ReleaseAll());
+    m_session.AllNotesOff();
 }
 
 // A setting changed there that needs the driver opened afresh comes back as the driver's
 // request, answered by the usual re-open.
 void CTarvolinView::OnAsioPanel(unsigned)
 {
-    m_asioStream.controlPanel();
+    m_session.ShowControlPanel();
 }

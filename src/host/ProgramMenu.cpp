@@ -37,7 +37,7 @@ void CTarvolinView::BuildProgramMenu()
         AppendMenuA(presets, MF_STRING | MF_GRAYED, host::kMoreProgramsCommand, more.c_str());
     }
     // A kept or opened state has chosen its program already.
-    ShowProgram(m_currentProgram, !m_stateLoaded);
+    ShowProgram(m_session.CurrentProgram(), !m_session.StateLoaded());
     if (bar != nullptr) {
         InsertMenuA(bar, kPreviousPosition, MF_BYPOSITION | MF_STRING,
                     host::kPreviousProgramCommand, kPreviousText);
@@ -50,13 +50,7 @@ void CTarvolinView::BuildProgramMenu()
 // Selects `program` on the plug-in; the caption follows on the next paint.
 void CTarvolinView::ShowProgram(int program, bool select)
 {
-    if (select) {
-        m_plugin.SetProgram(program);
-    }
-    char name[kVstProgramNameBytes] = {};
-    m_plugin.GetProgramName(name);
-    m_windowTitle = host::ProgramTitle(name);
-    m_currentProgram = program;
+    m_windowTitle = host::ProgramTitle(m_session.ShowProgram(program, select).c_str());
     if (m_genericEditor) {
         m_genericEditor->Refresh();
     }
@@ -91,17 +85,17 @@ bool CTarvolinView::OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMode mode)
     }
     // Offered only while a driver is open.
     if (id == ID_ASIO_PANEL) {
-        if (mode == toolkit::CmdMode::Execute && m_asioStream.hasDriver()) {
+        if (mode == toolkit::CmdMode::Execute && m_session.HasControlPanel()) {
             OnAsioPanel(id);
         }
-        return m_asioStream.hasDriver();
+        return m_session.HasControlPanel();
     }
     return toolkit::DispatchCommand(this, table, id, mode);
 }
 
 void CTarvolinView::OnPreviousProgram(unsigned)
 {
-    const int program = host::PreviousProgram(m_currentProgram);
+    const int program = host::PreviousProgram(m_session.CurrentProgram());
     if (program >= 0) {
         ShowProgram(program);
     }
@@ -109,7 +103,7 @@ void CTarvolinView::OnPreviousProgram(unsigned)
 
 void CTarvolinView::OnNextProgram(unsigned)
 {
-    const int program = host::NextProgram(m_currentProgram, m_plugin.NumPrograms());
+    const int program = host::NextProgram(m_session.CurrentProgram(), m_plugin.NumPrograms());
     if (program >= 0) {
         ShowProgram(program);
     }
@@ -124,4 +118,22 @@ void CTarvolinView::OnPaint()
     BeginPaint(m_hWnd, &paint);
     EndPaint(m_hWnd, &paint);
     SetWindowTextA(GetParentFrame()->GetSafeHwnd(), m_windowTitle.c_str());
+}
+
+// A bank brings its own program names: the listed items follow them.
+void CTarvolinView::RefreshProgramNames()
+{
+    HMENU bar = GetMenu(GetParentFrame()->GetSafeHwnd());
+    const std::int32_t listed =
+        std::min<std::int32_t>(m_plugin.NumPrograms(), host::kListedPrograms);
+    for (std::int32_t i = 0; i < listed && bar != nullptr; ++i) {
+        const UINT command = host::kFirstProgramCommand + static_cast<UINT>(i);
+        char name[kVstProgramNameBytes] = {};
+        m_plugin.GetProgramNameIndexed(name, kAllCategories, i);
+        const UINT state = GetMenuState(bar, command, MF_BYCOMMAND);
+        if (state != static_cast<UINT>(-1)) {
+            ModifyMenuA(bar, command, MF_BYCOMMAND | MF_STRING | (state & (MF_GRAYED | MF_CHECKED)),
+                        command, name);
+        }
+    }
 }

@@ -1,18 +1,14 @@
 #include "host/TarvolinView.h"
 
+#include "audio/AsioStream.h"
 #include "base/FaultGuard.h"
-#include "base/SampleRate.h"
-#include "host/CloseWatchdog.h"
 #include "host/HostRules.h"
 #include "resource.h"
-#include "settings/DeviceSettings.h"
 #include "settings/DeviceSettingsDialog.h"
+#include "toolkit/Document.h"
 #include "toolkit/FrameWnd.h"
 
-#include <algorithm>
-
 namespace {
-constexpr std::int32_t kPluginBlockSize = 2048;
 constexpr char kMessageCaption[] = "Zumbrel";
 constexpr char kMissingInstrument[] = "Can not find VSTi";
 constexpr char kInitialTitle[] = "Zumbrel";
@@ -21,20 +17,34 @@ constexpr DWORD kDirectoryCapacity = MAX_PATH;
 // Editors expect their idle call 20 to 50 times a second on the window's thread.
 constexpr UINT_PTR kEditorIdleTimer = 1;
 constexpr UINT kEditorIdleMs = 30;
-// Closing never takes longer than this (host/CloseWatchdog.h).
-constexpr DWORD kCloseLimitMs = 8000;
-constexpr UINT kGenericEditorId = 1;
-} // namespace
+constexpr UINT_PTR kHealthTimer = 2;
+constexpr UINT kHealthMs = 250;
+constexpr std::size_t kFaultTextBytes = 256;
 
-namespace {
-
-// The settings take effect at once when the user confirms the dialog.
-void RunSettingsDialog(CTarvolinView& view)
+std::string Describe(const PluginFault& fault)
 {
-    if (RunDeviceSettingsDialog(view.GetSafeHwnd()))
-        view.BringUpDevices();
+    char text[kFaultTextBytes] = {};
+    DescribeFault(fault.call, fault.record, text, sizeof text);
+    return text;
 }
 
+std::string ModulePath()
+{
+    char module[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::string() : std::string(module);
+}
+
+// The dialog edits a copy of the settings; the session applies it when the user confirms the
+// dialog, and Cancel forgets it.
+void RunSettingsDialog(CTarvolinView& view)
+{
+    const host::CInstrumentSession& session = view.Session();
+    DeviceSettings edited = session.ReadSettings();
+    if (EditDeviceSettings(view.GetSafeHwnd(), session.Settings(), session.DeviceChoices(),
+                           edited))
+        view.ApplySettings(edited);
+}
 } // namespace
 
 CTarvolinView::OptionsHandler CTarvolinView::s_optionsHandler = &RunSettingsDialog;
@@ -44,7 +54,13 @@ void CTarvolinView::SetOptionsHandler(OptionsHandler handler)
     s_optionsHandler = handler ? handler : &RunSettingsDialog;
 }
 
-CTarvolinView::CTarvolinView() : CFormView(IDD_INSTRUMENT_FORM), m_windowTitle(kInitialTitle) {}
+CTarvolinView::CTarvolinView()
+    : CFormView(IDD_INSTRUMENT_FORM),
+      m_session(*this, std::make_unique<CAsioStream>()),
+      m_plugin(m_session.Plugin()),
+      m_windowTitle(kInitialTitle)
+{
+}
 
 CTarvolinView::~CTarvolinView()
 {
@@ -67,61 +83,57 @@ void CTarvolinView::OnInitialUpdate()
     GetParentFrame()->RecalcLayout();
     ResizeParentToFit();
 
-    ReadDirectoryPath();
-    if (!OpenInstrument()) {
-        if (m_plugin.Fault() != nullptr) {
-            ReportStartupFault();
-        } else {
-            ReportMissingInstrument();
-        }
+    const std::string directory = ReadDirectoryPath();
+    if (!OpenInstrument(directory)) {
         return;
     }
     SizeFrameAroundEditor();
-    m_settings.setPath((m_directoryPath + kSettingsFileName).c_str());
+    m_session.UseSettingsFile(directory + kSettingsFileName);
     ReadKeyboardSetting();
-    m_instrumentRunning = true;
-    LoadAutosave();
+    const std::string module = ModulePath();
+    m_session.StartRunning(module.empty() ? std::string()
+                                          : host::AutosaveBankPath(directory, module));
     OpenFileNamedAtStart();
     BuildProgramMenu();
     BringUpDevices();
-    m_driverNames[0] = "none";
-    PublishDriverList();
-    StartHealthTimer();
+    m_session.PublishDeviceChoices();
+    m_healthTicks.Start(m_hWnd, kHealthTimer, kHealthMs);
 }
 
-void CTarvolinView::ReadDirectoryPath()
+std::string CTarvolinView::ReadDirectoryPath() const
 {
     char directory[kDirectoryCapacity] = {};
     const DWORD length = GetCurrentDirectoryA(kDirectoryCapacity, directory);
-    m_directoryPath = length == 0 || length >= kDirectoryCapacity ? std::string()
-                                                                  : std::string(directory) + "\\";
+    return length == 0 || length >= kDirectoryCapacity ? std::string()
+                                                       : std::string(directory) + "\\";
 }
 
-bool CTarvolinView::OpenInstrument()
+// The library named after the executable, then its editor; false (with the program closing)
+// when there is none or it faults while being opened.
+bool CTarvolinView::OpenInstrument(const std::string& directory)
 {
-    if (m_directoryPath.empty()) {
+    const std::string module = ModulePath();
+    const std::string library = directory.empty() || module.empty()
+                                    ? std::string()
+                                    : host::InstrumentLibraryPath(directory, module);
+    switch (m_session.OpenInstrument(library)) {
+    case host::CInstrumentSession::Opening::Missing:
+        ReportMissingInstrument();
         return false;
-    }
-    char module[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
+    case host::CInstrumentSession::Opening::Faulted:
+        ReportStartupFault();
         return false;
+    case host::CInstrumentSession::Opening::Opened:
+        break;
     }
-    const std::string library = host::InstrumentLibraryPath(m_directoryPath, module);
-    if (!m_plugin.Load(library.c_str())) {
-        return false;
-    }
-    // The plug-in is switched off before it is opened, as instruments expect.
-    m_plugin.MainsChanged(0);
-    m_plugin.Open();
-    m_plugin.SetBlockSize(kPluginBlockSize);
-    m_plugin.SetSampleRate(static_cast<float>(kDefaultSampleRate));
-    m_plugin.MainsChanged(1);
-    if (m_plugin.Faulted()) {
-        return false;
-    }
-    // Only a plug-in that says it has an editor is asked to open one; the others get the
-    // generic editor (SizeFrameAroundEditor).
+    OpenEditor();
+    return true;
+}
+
+// Only a plug-in that says it has an editor is asked to open one; the others get the generic
+// editor (SizeFrameAroundEditor).
+void CTarvolinView::OpenEditor()
+{
     m_viewThread = GetCurrentThreadId();
     m_plugin.SetSizeRequestHandler(&CTarvolinView::OnEditorSizeRequest, this);
     if (m_plugin.HasEditor()) {
@@ -129,113 +141,107 @@ bool CTarvolinView::OpenInstrument()
     }
     if (m_plugin.EditorFault() != nullptr) {
         ReportEditorFault();
-    } else {
-        StartEditorIdle();
-    }
-    return true;
-}
-
-void CTarvolinView::StartEditorIdle()
-{
-    if (m_plugin.HasEditor() && m_editorIdleTicks.Start(m_hWnd, kEditorIdleTimer, kEditorIdleMs)) {
+    } else if (m_plugin.HasEditor() &&
+               m_editorIdleTicks.Start(m_hWnd, kEditorIdleTimer, kEditorIdleMs)) {
         m_editorIdleRunning = true;
     }
 }
 
-// The view's client area becomes exactly the editor (the plug-in's own, or the generic one
-// when the plug-in shows none), then the frame moves to the middle of the screen. The editor's
-// size is its rectangle's right and bottom edges.
-void CTarvolinView::SizeFrameAroundEditor()
+void CTarvolinView::BringUpDevices()
 {
-    HWND frame = GetParentFrame()->GetSafeHwnd();
-    ERect* editor = nullptr;
-    m_plugin.EditGetRect(&editor);
-    const ERect rect = editor != nullptr ? *editor : ERect{};
-    const bool ownEditor = rect.right > rect.left && rect.bottom > rect.top;
-    m_ownEditorShown.store(ownEditor);
-    const SIZE content = ownEditor ? SIZE{rect.right, rect.bottom} : OpenGenericEditor();
-    if (content.cx > 0 && content.cy > 0) {
-        FitFrameTo(content);
-    }
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    RECT outer{};
-    if (GetWindowRect(frame, &outer) &&
-        GetMonitorInfoA(MonitorFromWindow(frame, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
-        const RECT& work = monitor.rcWork;
-        const int width = outer.right - outer.left;
-        const int height = outer.bottom - outer.top;
-        SetWindowPos(frame, nullptr, work.left + (work.right - work.left - width) / 2,
-                     work.top + (work.bottom - work.top - height) / 2, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplySettings(m_session.ReadSettings());
+}
+
+void CTarvolinView::ApplySettings(const DeviceSettings& settings)
+{
+    m_session.ApplySettings(settings);
+}
+
+void CTarvolinView::OnOptions(unsigned)
+{
+    s_optionsHandler(*this);
+}
+
+// ---- What the user sees -------------------------------------------------------------------
+
+void CTarvolinView::ShowStop(const std::string& text)
+{
+    MessageBoxA(m_hWnd, text.c_str(), kMessageCaption, MB_OK | MB_ICONSTOP);
+}
+
+void CTarvolinView::ShowStatus(const std::string& text)
+{
+    if (toolkit::CFrameWnd* frame = GetParentFrame()) {
+        frame->SetMessageText(text.c_str());
     }
 }
 
-// A first size from the frame's styles and menu (AdjustWindowRectEx) and the status bar's own
-// height, then corrected by what the view's client area really measures: a menu bar that
-// wraps, or borders the estimate does not know, still end with the exact size.
-void CTarvolinView::FitFrameTo(SIZE content)
+// The driver's thread: handled on this thread.
+void CTarvolinView::RequestReopen()
 {
-    HWND frame = GetParentFrame()->GetSafeHwnd();
-    RECT bar{};
-    HWND statusBar = GetDlgItem(frame, IDW_STATUS_BAR);
-    if (statusBar != nullptr) {
-        GetWindowRect(statusBar, &bar);
-    }
-    RECT outer{0, 0, content.cx, content.cy + (bar.bottom - bar.top)};
-    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(frame, GWL_STYLE)),
-                       GetMenu(frame) != nullptr,
-                       static_cast<DWORD>(GetWindowLongA(frame, GWL_EXSTYLE)));
-    SetWindowPos(frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    constexpr int kCorrections = 3;
-    for (int pass = 0; pass < kCorrections; ++pass) {
-        GetParentFrame()->RecalcLayout();
-        RECT client{};
-        GetClientRect(m_hWnd, &client);
-        const int dx = content.cx - (client.right - client.left);
-        const int dy = content.cy - (client.bottom - client.top);
-        if (dx == 0 && dy == 0) {
-            break;
-        }
-        RECT now{};
-        GetWindowRect(frame, &now);
-        SetWindowPos(frame, nullptr, 0, 0, now.right - now.left + dx, now.bottom - now.top + dy,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-}
-
-// For a plug-in without an editor of its own, or whose editor failed: one row per parameter.
-SIZE CTarvolinView::OpenGenericEditor()
-{
-    m_parameterAccess = std::make_unique<host::CPluginParameters>(m_plugin);
-    m_genericEditor = std::make_unique<CGenericEditor>(*m_parameterAccess);
-    const SIZE size = m_genericEditor->PreferredSize();
-    if (!m_genericEditor->Create(m_hWnd, RECT{0, 0, size.cx, size.cy}, kGenericEditorId)) {
-        m_genericEditor.reset();
-        return SIZE{};
-    }
-    return size;
-}
-
-void CTarvolinView::PublishDriverList()
-{
-    const int count = std::min(m_asioStream.driverCount() + 1, kDriverNameEntries);
-    WriteDriverList(m_settings, std::vector<std::string>(m_driverNames, m_driverNames + count));
+    PostMessageA(m_hWnd, kDriverRequestMessage, 0, 0);
 }
 
 // Nothing else appears after the message: the frame, not shown yet, stays hidden and closes.
 void CTarvolinView::ReportMissingInstrument()
 {
-    ShowStopMessage(kMissingInstrument);
+    ShowStop(kMissingInstrument);
+    CloseStartedEarly();
+}
+
+// A fault while the instrument is being opened ends the program, as a missing one does.
+void CTarvolinView::ReportStartupFault()
+{
+    ShowStop("The instrument stopped working while it was being opened.\n\n" +
+             Describe(*m_plugin.Fault()) + "\n\nZumbrel closes.");
+    CloseStartedEarly();
+}
+
+void CTarvolinView::CloseStartedEarly()
+{
     GetParentFrame()->CancelShow();
     PostMessageA(GetParent(m_hWnd), WM_CLOSE, 0, 0);
 }
 
-void CTarvolinView::ShowStopMessage(const char* text) const
+void CTarvolinView::ReportEditorFault()
 {
-    MessageBoxA(m_hWnd, text, kMessageCaption, MB_OK | MB_ICONSTOP);
+    ShowStop("The instrument's editor stopped working while it was being opened.\n\n" +
+             Describe(*m_plugin.EditorFault()) +
+             "\n\nZumbrel plays the instrument without its editor.");
 }
+
+// ---- The instrument's state as files ------------------------------------------------------
+
+std::vector<std::uint8_t> CTarvolinView::SaveInstrumentState(bool program, std::string& failure)
+{
+    return m_session.SaveState(program, failure);
+}
+
+// A bank brings its own program names and program: the menu and the caption follow them.
+std::string CTarvolinView::LoadInstrumentState(const std::vector<std::uint8_t>& bytes)
+{
+    std::string refusal = m_session.LoadState(bytes);
+    if (refusal.empty()) {
+        RefreshProgramNames();
+        ShowProgram(m_session.CurrentProgram(), false);
+    }
+    return refusal;
+}
+
+// The document accepted the name before the instrument ran (see the document); it is read now,
+// and a file that cannot be applied leaves an untitled document.
+void CTarvolinView::OpenFileNamedAtStart()
+{
+    toolkit::CDocument* document = GetDocument();
+    if (document == nullptr || document->GetPathName().empty()) {
+        return;
+    }
+    if (!document->OnOpenDocument(document->GetPathName())) {
+        document->OnNewDocument();
+    }
+}
+
+// ---- Messages and timers ------------------------------------------------------------------
 
 // The view's window goes first when the frame closes, while the editor's parent still exists.
 bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -249,26 +255,14 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
         ShutDown();
         return false;
     case WM_TIMER:
-        if (IsHealthTimer(wParam)) {
-            m_healthTicks.Handled();
-            CheckHealth();
-            result = 0;
-            return true;
-        }
-        if (wParam != kEditorIdleTimer) {
+        if (wParam != kHealthTimer && wParam != kEditorIdleTimer) {
             return false;
         }
-        m_editorIdleTicks.Handled();
-        // An editor that pumps messages inside its idle call does not get a nested one.
-        if (m_editorIdleRunning && !m_inEditorIdle && m_plugin.IsLoaded()) {
-            m_inEditorIdle = true;
-            m_plugin.EditIdle();
-            m_inEditorIdle = false;
-        }
+        OnTimer(wParam);
         result = 0;
         return true;
     case kDriverRequestMessage:
-        ReopenAudio();
+        m_session.ReopenAudio();
         result = 0;
         return true;
     case kEditorSizeMessage:
@@ -280,64 +274,39 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
     }
 }
 
-// Devices first: once the stream is closed no render call runs, once the port is closed no
-// delivery arrives; only then is the plug-in released. Safe to run more than once. The whole
-// close is bounded by a watchdog, whatever a component does in its last calls.
+void CTarvolinView::OnTimer(WPARAM timer)
+{
+    if (timer == kHealthTimer) {
+        m_healthTicks.Handled();
+        // Values the plug-in changed itself show at once, ahead of the editor's own refresh.
+        if (m_genericEditor && m_plugin.Automations() != m_automationsSeen) {
+            m_automationsSeen = m_plugin.Automations();
+            m_genericEditor->Refresh();
+        }
+        // A switched-off instrument's editor gets no more idle calls.
+        if (m_plugin.Faulted()) {
+            m_editorIdleRunning = false;
+        }
+        m_session.CheckHealth();
+        return;
+    }
+    m_editorIdleTicks.Handled();
+    // An editor that pumps messages inside its idle call does not get a nested one.
+    if (m_editorIdleRunning && !m_inEditorIdle && m_plugin.IsLoaded()) {
+        m_inEditorIdle = true;
+        m_plugin.EditIdle();
+        m_inEditorIdle = false;
+    }
+}
+
+// The timers stop and the editor goes (the generic one reads the plug-in until its window is
+// gone), then the session closes the devices and releases the instrument. Safe to run again.
 void CTarvolinView::ShutDown() noexcept
 {
-    const host::CCloseWatchdog watchdog(kCloseLimitMs);
-    StopHealthTimer();
+    m_healthTicks.Stop();
     m_editorIdleTicks.Stop();
     m_editorIdleRunning = false;
-    // A stuck stream or instrument is asked nothing more.
-    if (m_audioStuck) {
-        EndWithBrokenComponents();
-    }
-    m_asioStream.closeStream();
-    if (m_midiInDevice) {
-        try {
-            m_midiInDevice->Close();
-        } catch (const std::exception&) {
-            m_midiInDevice->Stop();  // a port that refuses to close at least delivers nothing more
-        }
-        m_midiInDevice->AttachReceiver(nullptr);
-    }
-    SaveAutosave();
-    m_instrumentRunning = false;
     m_ownEditorShown.store(false);
-    m_genericEditor.reset();  // it reads the plug-in until its window is gone
-    m_plugin.Unload();
-    m_plugin.SetSizeRequestHandler(nullptr, nullptr);
-    if (BrokenComponentKept()) {
-        EndWithBrokenComponents();
-    }
+    m_genericEditor.reset();
+    m_session.ShutDown();
 }
-
-// MIDI receiver: queue the event on the plug-in, stamped with the stream's rate.
-void CTarvolinView::OnShortMessage(std::uint32_t message, std::uint32_t timestamp)
-{
-    const host::ShortMessage split = host::SplitShortMessage(message);
-    if (!m_plugin.IsLoaded()) {
-        return;
-    }
-    m_plugin.AddMidiEvent(split.status, split.data1, split.data2, StreamRate(), timestamp);
-}
-
-// The event list copies the bytes, so the buffer can be lent again at once.
-void CTarvolinView::OnSysExBuffer(char* data, std::uint32_t bytesRecorded, std::uint32_t timestamp)
-{
-    if (!m_plugin.IsLoaded()) {
-        return;
-    }
-    m_plugin.AddSysExEvent(data, static_cast<std::int32_t>(bytesRecorded), StreamRate(), timestamp);
-    LendSysExBuffer();
-}
-
-void CTarvolinView::OnOptions(unsigned)
-{
-    s_optionsHandler(*this);
-}
-
-void CTarvolinView::OnSysExError(char*, std::uint32_t, std::uint32_t) {}
-
-void CTarvolinView::OnShortMessageError(std::uint32_t, std::uint32_t) {}

@@ -1,49 +1,25 @@
 #pragma once
-// CTarvolinView: the instrument view, owner of every running part of the program: the MIDI
-// input port, the audio stream, the plug-in and the settings file. It is the form of template
-// 101 inside the main frame; the plug-in's editor opens inside it.
+// CTarvolinView: the instrument's window, the form of template 101 inside the main frame. The
+// instrument session (host/InstrumentSession.h) plays; the view shows the instrument's editor
+// (or the generic one) and fits the frame around it, builds the program menu, turns the
+// computer keyboard into notes, runs the timers, shows the session's messages, and forwards
+// the user's commands to the session.
 //
-// Start-up runs on the first initial update: load the library named after the executable from
-// the working directory, open the plug-in and its editor, size the frame around the editor,
-// bind the settings file, load the kept state and the file named on the command line, build the
-// program menu, bring the devices up from the settings and publish the driver names. Shutdown
-// stops the audio stream and the MIDI port, keeps the state, and only then releases the
-// plug-in, so no render call or MIDI delivery ever reaches a released plug-in.
+// Start-up runs on the first initial update: open the instrument named after the executable
+// from the working directory and its editor, size the frame around the editor, bind the
+// settings file, load the kept state and the file named on the command line, build the program
+// menu, bring the devices up from the settings and publish the driver names. Shutdown stops the
+// timers, closes the editor and shuts the session down.
 //
-// Threads: everything here runs on the user-interface thread except the receiver operations
-// (the MIDI service's callback thread), which only queue events on the plug-in and lend the
-// system-exclusive buffer again, and the driver's requests (its own thread), which only post
-// a message. The audio stream renders through CVstPlugin::RenderCallback with the plug-in as
-// its owner; the editor gets its idle call from a timer on this thread, never from audio.
-//
-// The instrument's state: the document saves and opens program and bank files through this
-// view (host::IInstrumentState). The last state is kept in a bank named after the executable
-// beside the settings file: saved when the view closes, loaded at start-up after the plug-in
-// is open and before audio starts (section "state", key "autosave", default 1). A bank that
-// exists but cannot be loaded (damaged, or of another instrument) is left as it is, and is
-// not overwritten at the end of that run. Every load ends with all notes off.
-//
-// Faults. Every call into the instrument and the driver runs under a call guard. A health timer
-// reports a fault once (the instrument is switched off and audio goes on as silence; a faulted
-// driver is closed like a failing one), puts back the last-resort fault handler a plug-in may
-// have replaced, and watches the audio: no block finished for 2 s shows in the status bar.
-// Closing never waits for a stuck instrument or driver longer than a few seconds, and a
-// program that kept a broken component ends without unloading it.
-//
-// A driver that asks to be opened afresh (reset request, new buffer size, resync) gets a new
-// bring-up of the same driver and rate on this thread, within CReopenLimit; beyond the limit
-// the audio stays off and the user is told.
+// The document saves and opens program and bank files through this view
+// (host::IInstrumentState). The editor gets its idle call from a timer on this thread, never
+// from audio.
 
-#include "audio/AsioStream.h"
 #include "host/ComputerKeyboard.h"
+#include "host/InstrumentSession.h"
 #include "host/InstrumentState.h"
 #include "host/PaintStormWatch.h"
 #include "host/PluginParameters.h"
-#include "host/ReopenLimit.h"
-#include "midi/MIDIInDevice.h"
-#include "midi/MIDIInReceiver.h"
-#include "plugin/VstPlugin.h"
-#include "settings/SettingsFile.h"
 #include "toolkit/PostedTimer.h"
 #include "toolkit/View.h"
 #include "ui/GenericEditor.h"
@@ -51,16 +27,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 class CTarvolinView : public toolkit::CFormView,
-                      public midi::CMIDIInReceiver,
-                      public host::IInstrumentState {
+                      public host::IInstrumentState,
+                      private host::ISessionReports {
 public:
-    static constexpr int kSysExBufferBytes = 100;
-    static constexpr int kDriverNameEntries = 255;
     // Posted by the driver's thread when the driver asks to be opened afresh.
     static constexpr UINT kDriverRequestMessage = WM_APP + 1;
     // Posted when the editor asked for another size from a thread of its own.
@@ -74,24 +47,20 @@ public:
     void OnActivateFrame(bool active) override;
     bool OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMode mode) override;
 
-    // Applies the device settings: closes both devices, then opens the chosen driver at the
-    // chosen rate and the chosen MIDI port, and hands the tempo to the plug-in.
+    // Applies the device settings stored in the settings file, or the given ones, through the
+    // session.
     void BringUpDevices();
+    void ApplySettings(const DeviceSettings& settings);
+    const host::CInstrumentSession& Session() const { return m_session; }
 
-    // What the Options command (ID_OPTIONS) runs: by default the device settings dialog, and
-    // BringUpDevices when the user confirms it with OK. Tests put their own handler in its
-    // place; null restores the dialog.
+    // What the Options command (ID_OPTIONS) runs: by default the device settings dialog, whose
+    // settings the session applies when the user confirms it with OK. Tests put their own
+    // handler in its place; null restores the dialog.
     using OptionsHandler = void (*)(CTarvolinView& view);
     static void SetOptionsHandler(OptionsHandler handler);
 
-    // MIDI receiver (the service's callback thread).
-    void OnSysExBuffer(char* data, std::uint32_t bytesRecorded, std::uint32_t timestamp) override;
-    void OnShortMessage(std::uint32_t message, std::uint32_t timestamp) override;
-    void OnSysExError(char* data, std::uint32_t bytesRecorded, std::uint32_t timestamp) override;
-    void OnShortMessageError(std::uint32_t message, std::uint32_t timestamp) override;
-
     // The instrument's state (user-interface thread).
-    bool InstrumentRunning() const override;
+    bool InstrumentRunning() const override { return m_session.Running(); }
     using host::IInstrumentState::SaveInstrumentState;
     std::vector<std::uint8_t> SaveInstrumentState(bool program, std::string& failure) override;
     std::string LoadInstrumentState(const std::vector<std::uint8_t>& bytes) override;
@@ -100,9 +69,15 @@ protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    // What the session reports.
+    void ShowStop(const std::string& text) override;
+    void ShowStatus(const std::string& text) override;
+    void RequestReopen() override;
+
     // Start-up pieces, in the order the start-up runs them.
-    void ReadDirectoryPath();
-    bool OpenInstrument();
+    std::string ReadDirectoryPath() const;
+    bool OpenInstrument(const std::string& directory);
+    void OpenEditor();
     void SizeFrameAroundEditor();
     void FitFrameTo(SIZE content);
     // The editor's size requests (editor size): taken at once on this thread, posted from
@@ -117,22 +92,11 @@ private:
     void CloseBrokenEditor();
     SIZE OpenGenericEditor();
     void BuildProgramMenu();
-    // Opens the chosen driver at the chosen rate and starts it; `restartTransport`: the
-    // instrument's transport begins again at 0.
-    void BringUpAudio(bool restartTransport);
-    void TellPluginTheStreamFormat();
-    void BringUpMidi();
-    // The kept state and the file named on the command line (state files).
-    void LoadAutosave();
     void OpenFileNamedAtStart();
-    void SaveAutosave() noexcept;
     void RefreshProgramNames();
-    // The driver's request (its thread) and the re-open it leads to (this thread).
-    static void OnDriverRequest(void* view);
-    void ReopenAudio();
-    void LendSysExBuffer() noexcept;
-    void PublishDriverList();
     void ReportMissingInstrument();
+    void ReportStartupFault();
+    void ReportEditorFault();
 
     // Program menu and navigation. ShowProgram selects the program on the plug-in unless
     // `select` is false (the plug-in has just chosen it itself), then shows its name.
@@ -147,52 +111,16 @@ private:
     void OnKeyboardNotes(unsigned id);
     void OnAllNotesOff(unsigned id);
     void OnAsioPanel(unsigned id);
-    void SendKeyNotes(const std::vector<host::KeyNote>& notes);
+    void OnTimer(WPARAM timer);
 
-    // Stops both devices, then releases the plug-in (and closes its editor).
     void ShutDown() noexcept;
-    void StartEditorIdle();
-    void ShowStopMessage(const char* text) const;
-    void ShowStopMessage(const std::string& text) const { ShowStopMessage(text.c_str()); }
-    // Fault reports and the audio watchdog (faults).
-    void StartHealthTimer();
-    void StopHealthTimer();
-    static bool IsHealthTimer(WPARAM timer);
-    // "the instrument is not answering" while the audio is stuck, else empty.
-    std::string RefusalWhileStuck() const;
-    void CheckHealth();
-    void ReportInstrumentFault();
-    void ReportDriverFault();
-    void WatchAudio();
-    void ReportStartupFault();
-    void ReportAsioFailure();
-    void ReportEditorFault();
-    bool BrokenComponentKept() const;
-    void EndWithBrokenComponents() noexcept;
-    float StreamRate() const { return static_cast<float>(m_asioStream.currentSampleRate()); }
+    void CloseStartedEarly();
 
-    // Made when a port is first chosen: a device that cannot be made (no signalling event)
-    // leaves the program running without MIDI, as a port that fails to open does.
-    std::optional<midi::CMIDIInDevice> m_midiInDevice;
-    CAsioStream m_asioStream;
-    CVstPlugin m_plugin;
-    std::string m_directoryPath;
-    CSettingsFile m_settings;
-    std::int32_t m_asioDriver = 0;
-    std::int32_t m_midiInPort = 0;
-    std::int32_t m_sampleRateCode = 0;
-    char m_sysExBuffer[kSysExBufferBytes] = {};
-    std::string m_driverNames[kDriverNameEntries];
+    host::CInstrumentSession m_session;
+    CVstPlugin& m_plugin;  // the session's instrument, for its editor and program names
     std::string m_windowTitle;
-    std::int32_t m_currentProgram = 0;
     // The start-up ran (successfully or not): a further initial update starts nothing again.
     bool m_startupDone = false;
-    // True once the plug-in is open; cleared when it is released.
-    bool m_instrumentRunning = false;
-    // A state file was applied: its program is current, not the first one.
-    bool m_stateLoaded = false;
-    // The bank the state is kept in; empty when keeping it is off or not allowed this run.
-    std::string m_autosavePath;
     // The editor's last size request (width in the high half), whether a resize is posted,
     // and the thread the view runs on.
     std::atomic<std::uint64_t> m_requestedEditorSize{0};
@@ -208,24 +136,12 @@ private:
     toolkit::CPostedTimer m_healthTicks;
     bool m_editorIdleRunning = false;
     bool m_inEditorIdle = false;
-    // Set by the driver's thread when it has posted a re-open; cleared when the re-open runs,
-    // so a burst of requests gives one re-open.
-    std::atomic<bool> m_reopenPosted{false};
-    host::CReopenLimit m_reopenLimit;
     host::CComputerKeyboard m_computerKeyboard;
     bool m_keyboardPlays = true;
-    bool m_devicesBroughtUp = false;  // the next bring-up switches devices
     // The generic editor, for a plug-in that shows no editor of its own.
     std::unique_ptr<host::CPluginParameters> m_parameterAccess;
     std::unique_ptr<CGenericEditor> m_genericEditor;
     std::uint32_t m_automationsSeen = 0;
-    bool m_instrumentFaultShown = false;
-    bool m_driverFaultShown = false;
-    // The audio watchdog: the block count last seen, when it last moved, and whether the
-    // status bar says the audio is stuck.
-    std::uint32_t m_blocksSeen = 0;
-    unsigned long long m_blocksMovedAt = 0;
-    bool m_audioStuck = false;
 
     static OptionsHandler s_optionsHandler;
 };

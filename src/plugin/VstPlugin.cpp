@@ -293,16 +293,17 @@ VstIntPtr CVstPlugin::SetBlockSize(std::int32_t frames)
     return Dispatch(effSetBlockSize, 0, frames);
 }
 
-void CVstPlugin::SetStreamFormat(float rate, std::int32_t blockFrames)
+void CVstPlugin::SetStreamFormat(double rate, std::int32_t blockFrames)
 {
+    const auto told = static_cast<float>(rate);  // the plug-in interface's type for a rate
     // The block size is the most a render asks for: smaller blocks need no new one.
-    if (m_effect == nullptr || (rate == m_toldRate && blockFrames <= m_toldBlockFrames))
+    if (m_effect == nullptr || (told == m_toldRate && blockFrames <= m_toldBlockFrames))
         return;
     const RenderPause pause(*this);
     const bool switchedOn = m_mainsOn;
     if (switchedOn)
         MainsChanged(0);
-    SetSampleRate(rate);
+    SetSampleRate(told);
     SetBlockSize(blockFrames);
     if (switchedOn)
         MainsChanged(1);

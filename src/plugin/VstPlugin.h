@@ -98,7 +98,7 @@ public:
     // (effMainsChanged 0, effSetSampleRate, effSetBlockSize, effMainsChanged 1), with no
     // block rendered in between. Nothing is called when the plug-in runs at that rate already
     // and was told a block size at least as large.
-    void SetStreamFormat(float rate, std::int32_t blockFrames);
+    void SetStreamFormat(double rate, std::int32_t blockFrames);
     // Stores the tempo reported to the plug-in through the time information. Answers 0.
     std::int32_t SetTempo(float beatsPerMinute);
     // The transport starts again from position 0 with the next block (the stream starts).

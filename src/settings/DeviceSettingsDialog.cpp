@@ -57,9 +57,15 @@ std::string PortName(UINT port)
 
 } // namespace
 
-CDeviceSettingsDialog::CDeviceSettingsDialog()
-    : CDialog(IDD_DEVICE_SETTINGS), m_tempoDisplay(0, 0, 16)
+CDeviceSettingsDialog::CDeviceSettingsDialog(const CSettingsFile& file,
+                                             const DeviceSettings& settings,
+                                             std::vector<std::string> driverNames)
+    : CDialog(IDD_DEVICE_SETTINGS),
+      m_edited(settings),
+      m_driverNames(std::move(driverNames)),
+      m_tempoDisplay(0, 0, 16)
 {
+    m_settings.setPath(file.getPath() ? file.getPath()->c_str() : nullptr);
 }
 
 CDeviceSettingsDialog::~CDeviceSettingsDialog()
@@ -82,11 +88,6 @@ bool CDeviceSettingsDialog::OnInitDialog()
     CDialog::OnInitDialog();
     SetWindowTextA(m_hWnd, kTitle);
     CreateLabelFont();
-    OpenSettings();
-    const DeviceSettings stored = ReadDeviceSettings(m_settings);
-    m_storedDriver = stored.driver;
-    m_storedMidiIn = stored.midiInPort;
-    m_storedRate = stored.sampleRateCode;
     CreateSelectors();
     FillDrivers();
     FillMidiPorts();
@@ -104,13 +105,6 @@ void CDeviceSettingsDialog::CreateLabelFont()
                               DEFAULT_PITCH, kLabelFontFace);
 }
 
-void CDeviceSettingsDialog::OpenSettings()
-{
-    const std::string path = CSettingsFile::defaultPath();
-    m_directory = path.substr(0, path.size() - std::string(kSettingsFileName).size());
-    m_settings.setPath(path.c_str());
-}
-
 void CDeviceSettingsDialog::CreateSelectors()
 {
     const HINSTANCE module = GetModuleHandleA(nullptr);
@@ -125,9 +119,10 @@ void CDeviceSettingsDialog::CreateSelectors()
 // The table holds at most 255 names.
 void CDeviceSettingsDialog::FillDrivers()
 {
-    m_driverNames = ReadDriverList(m_settings, kMaxDrivers);
+    if (m_driverNames.size() > static_cast<std::size_t>(kMaxDrivers))
+        m_driverNames.resize(kMaxDrivers);
     m_driverSelector.SetItems(Pointers(m_driverNames).data(), static_cast<int>(m_driverNames.size()));
-    m_driverSelector.SetSelection(m_storedDriver);
+    m_driverSelector.SetSelection(m_edited.driver);
 }
 
 // "None", then one name per input port. More ports than the selector takes leave it empty;
@@ -141,13 +136,13 @@ void CDeviceSettingsDialog::FillMidiPorts()
             names.push_back(PortName(port));
         m_midiSelector.SetItems(Pointers(names).data(), static_cast<int>(names.size()));
     }
-    m_midiSelector.SetSelection(m_storedMidiIn);
+    m_midiSelector.SetSelection(m_edited.midiInPort);
 }
 
 void CDeviceSettingsDialog::FillRates()
 {
     m_rateSelector.SetItems(kRates, static_cast<int>(std::size(kRates)));
-    m_rateSelector.SetSelection(m_storedRate);
+    m_rateSelector.SetSelection(m_edited.sampleRateCode);
 }
 
 void CDeviceSettingsDialog::SetLabelFonts()
@@ -193,7 +188,7 @@ void CDeviceSettingsDialog::CreateTempoDisplay()
     m_tempoDisplay.SetMaximum(kMaxTempo);
     m_tempoDisplay.SetMinimum(kMinTempo);
     m_tempoDisplay.m_bLocked = false;
-    m_tempoDisplay.SetValue(ReadDeviceSettings(m_settings).tempo);
+    m_tempoDisplay.SetValue(m_edited.tempo);
 }
 
 // The controls' notifications (code 0); OK and Cancel take the standard way.
@@ -210,17 +205,20 @@ bool CDeviceSettingsDialog::OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMod
 
 void CDeviceSettingsDialog::OnDriverChosen(unsigned)
 {
-    WriteDriver(m_settings, m_driverSelector.GetSelection());
+    m_edited.driver = m_driverSelector.GetSelection();
+    WriteDriver(m_settings, m_edited.driver);
 }
 
 void CDeviceSettingsDialog::OnMidiChosen(unsigned)
 {
-    WriteMidiInPort(m_settings, m_midiSelector.GetSelection());
+    m_edited.midiInPort = m_midiSelector.GetSelection();
+    WriteMidiInPort(m_settings, m_edited.midiInPort);
 }
 
 void CDeviceSettingsDialog::OnRateChosen(unsigned)
 {
-    WriteSampleRateCode(m_settings, m_rateSelector.GetSelection());
+    m_edited.sampleRateCode = m_rateSelector.GetSelection();
+    WriteSampleRateCode(m_settings, m_edited.sampleRateCode);
 }
 
 void CDeviceSettingsDialog::OnTempoChanged(unsigned)
@@ -231,13 +229,28 @@ void CDeviceSettingsDialog::OnTempoChanged(unsigned)
 bool CDeviceSettingsDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     const bool handled = CDialog::OnMessage(msg, wParam, lParam, result);
-    if (msg == WM_DESTROY)
-        WriteTempo(m_settings, m_tempoDisplay.GetValue());
+    if (msg == WM_DESTROY) {
+        m_edited.tempo = m_tempoDisplay.GetValue();
+        WriteTempo(m_settings, m_edited.tempo);
+    }
     return handled;
+}
+
+bool EditDeviceSettings(HWND owner, const CSettingsFile& file,
+                        const std::vector<std::string>& driverNames, DeviceSettings& settings)
+{
+    CDeviceSettingsDialog dialog(file, settings, driverNames);
+    if (dialog.DoModal(owner) != IDOK)
+        return false;
+    settings = dialog.Edited();
+    return true;
 }
 
 bool RunDeviceSettingsDialog(HWND owner)
 {
-    CDeviceSettingsDialog dialog;
-    return dialog.DoModal(owner) == IDOK;
+    CSettingsFile file;
+    file.setPath(CSettingsFile::defaultPath().c_str());
+    DeviceSettings settings = ReadDeviceSettings(file);
+    return EditDeviceSettings(owner, file, ReadDriverList(file, CDeviceSettingsDialog::kMaxDrivers),
+                              settings);
 }

@@ -2,15 +2,15 @@
 // CDeviceSettingsDialog: the modal "ASIO & MIDI Settings" dialog (template 131) in which the
 // user picks the audio driver, the sample rate, the MIDI input port and the tempo.
 //
-// It talks to no device. It reads the stored choices and the driver names (the [list] section
-// that start-up writes) from tarvoshell.ini in the current directory through a store of its
-// own, writes each selection change to the file at once and the tempo when its window goes,
-// whether it ends with OK or Cancel. The caller applies the settings after OK by running the
-// device bring-up, which reads them back from the file.
+// It talks to no device. It edits a copy of the settings with the driver names it is given,
+// writes each selection change to the settings file at once and the tempo when its window
+// goes, whether it ends with OK or Cancel, and hands the edited copy back: the caller applies
+// it after OK and forgets it after Cancel.
 //
 // Selector positions equal the stored values: driver 0 is "none" and k the k-th driver; MIDI
 // 0 is "None" and k input port k - 1; rate 0 is 44100 Hz and 1 is 48000 Hz.
 
+#include "settings/DeviceSettings.h"
 #include "settings/SettingsFile.h"
 #include "toolkit/Dialog.h"
 #include "ui/DigitDisplay.h"
@@ -26,8 +26,13 @@ public:
     static constexpr int kMaxTempo = 999;
     static constexpr int kTempoDigits = 3;
 
-    CDeviceSettingsDialog();
+    // `file`: where the choices are written as they are made; `driverNames`: "none" first.
+    CDeviceSettingsDialog(const CSettingsFile& file, const DeviceSettings& settings,
+                          std::vector<std::string> driverNames);
     ~CDeviceSettingsDialog() override;
+
+    // The settings as the user left them.
+    const DeviceSettings& Edited() const { return m_edited; }
 
     // Runs the dialog modally, owned by `owner` (the view); IDOK, IDCANCEL, or -1 on failure.
     INT_PTR DoModal(HWND owner);
@@ -40,7 +45,6 @@ protected:
 
 private:
     void CreateLabelFont();
-    void OpenSettings();
     void CreateSelectors();
     void FillDrivers();
     void FillMidiPorts();
@@ -56,17 +60,19 @@ private:
 
     HFONT m_labelFont = nullptr;
     CSettingsFile m_settings;
-    std::string m_directory;
+    DeviceSettings m_edited;
     std::vector<std::string> m_driverNames;
-    int m_storedDriver = 0;
-    int m_storedMidiIn = 0;
-    int m_storedRate = 0;
     CDropDownSelector m_driverSelector;
     CDropDownSelector m_midiSelector;
     CDropDownSelector m_rateSelector;
     CDigitDisplay m_tempoDisplay;
 };
 
-// The Options command's dialog: runs it owned by `owner`; true when it ended with OK, after
-// which the caller brings the devices up again from the settings file.
+// The Options command's dialog: runs it owned by `owner` over `settings` with `driverNames`
+// ("none" first) listed, writing each choice to `file` as it is made; true when it ended with
+// OK, and then `settings` holds the user's choices.
+bool EditDeviceSettings(HWND owner, const CSettingsFile& file,
+                        const std::vector<std::string>& driverNames, DeviceSettings& settings);
+// The same over the settings file in the current directory and the driver names its list
+// section holds.
 bool RunDeviceSettingsDialog(HWND owner);
