@@ -1,7 +1,6 @@
 #include "audio/AsioCalls.h"
 
 #include "audio/AsioDriver.h"
-#include "audio/AudioDriverLoader.h"
 
 #include <windows.h>
 
@@ -20,35 +19,11 @@ std::atomic<int> faultState{kNoFault};
 std::atomic<const IAsioDriver*> faultedDriver{nullptr};
 AsioDriverFault fault;
 
-IAsioDriver* driver()
-{
-    return activeDriver.load(std::memory_order_acquire);
-}
-
 template <std::size_t N>
 void setText(char (&field)[N], const char* text)
 {
     std::strncpy(field, text, N - 1);
     field[N - 1] = '\0';
-}
-
-// Calls `call(driver)` under the guard and stores its status in `result`. False, with
-// `result` ASE_NotPresent, without a driver, and with ASE_HWMalfunction when the call
-// faulted: then the caller fills its outputs as for no driver.
-template <typename Call>
-bool callDriver(const char* name, ASIOError& result, Call&& call)
-{
-    IAsioDriver* d = driver();
-    result = ASE_NotPresent;
-    if (!d)
-        return false;
-    auto invoke = [&] { result = call(d); };
-    FaultRecord record;
-    if (RunGuardedCall(invoke, record))
-        return true;
-    ASIOSwitchOffDriver(d, name, record);
-    result = ASE_HWMalfunction;
-    return false;
 }
 
 }  // namespace
@@ -65,11 +40,8 @@ bool ASIODriverFaulted(const IAsioDriver* d)
 
 void ASIOSwitchOffDriver(IAsioDriver* d, const char* call, const FaultRecord& record)
 {
-    IAsioDriver* expected = d;
-    if (d) {
+    if (d)
         faultedDriver.store(d);
-        activeDriver.compare_exchange_strong(expected, nullptr);
-    }
     int state = kNoFault;
     if (!faultState.compare_exchange_strong(state, kFaultBeingWritten))
         return;
@@ -105,7 +77,34 @@ void ASIOReleaseDriver(IAsioDriver* d)
         ASIOSwitchOffDriver(d, "Release", record);
 }
 
-ASIOError ASIOInit(ASIODriverInfo* info)
+void CAsioDriverCalls::forget(const IAsioDriver* gone)
+{
+    IAsioDriver* expected = const_cast<IAsioDriver*>(gone);
+    if (gone)
+        driver.compare_exchange_strong(expected, nullptr);
+}
+
+// Calls `call(driver)` under the guard and stores its status in `result`. False, with
+// `result` ASE_NotPresent, without a driver, and with ASE_HWMalfunction when the call
+// faulted: then the caller fills its outputs as for no driver.
+template <typename Call>
+bool CAsioDriverCalls::callDriver(const char* name, ASIOError& result, Call&& call)
+{
+    IAsioDriver* d = current();
+    result = ASE_NotPresent;
+    if (!d)
+        return false;
+    auto invoke = [&] { result = call(d); };
+    FaultRecord record;
+    if (RunGuardedCall(invoke, record))
+        return true;
+    forget(d);
+    ASIOSwitchOffDriver(d, name, record);
+    result = ASE_HWMalfunction;
+    return false;
+}
+
+ASIOError CAsioDriverCalls::init(ASIODriverInfo* info)
 {
     info->driverVersion = 0;
     setText(info->name, kNoDriverName);
@@ -123,7 +122,7 @@ ASIOError ASIOInit(ASIODriverInfo* info)
                 return ASE_OK;
             }))
             info->errorMessage[sizeof info->errorMessage - 1] = '\0';
-        activeDriver.store(nullptr);
+        use(nullptr);
         return ASE_NotPresent;
     }
     setText(info->errorMessage, kNoDriverError);
@@ -138,21 +137,21 @@ ASIOError ASIOInit(ASIODriverInfo* info)
     return result;
 }
 
-ASIOError ASIOStart()
+ASIOError CAsioDriverCalls::start()
 {
     ASIOError result;
     callDriver("start", result, [](IAsioDriver* d) { return d->start(); });
     return result;
 }
 
-ASIOError ASIOStop()
+ASIOError CAsioDriverCalls::stop()
 {
     ASIOError result;
     callDriver("stop", result, [](IAsioDriver* d) { return d->stop(); });
     return result;
 }
 
-ASIOError ASIOGetChannels(AsioLong* numInputChannels, AsioLong* numOutputChannels)
+ASIOError CAsioDriverCalls::getChannels(AsioLong* numInputChannels, AsioLong* numOutputChannels)
 {
     ASIOError result;
     if (!callDriver("getChannels", result, [&](IAsioDriver* d) {
@@ -162,7 +161,7 @@ ASIOError ASIOGetChannels(AsioLong* numInputChannels, AsioLong* numOutputChannel
     return result;
 }
 
-ASIOError ASIOGetLatencies(AsioLong* inputLatency, AsioLong* outputLatency)
+ASIOError CAsioDriverCalls::getLatencies(AsioLong* inputLatency, AsioLong* outputLatency)
 {
     ASIOError result;
     if (!callDriver("getLatencies", result, [&](IAsioDriver* d) {
@@ -172,7 +171,7 @@ ASIOError ASIOGetLatencies(AsioLong* inputLatency, AsioLong* outputLatency)
     return result;
 }
 
-ASIOError ASIOGetBufferSize(AsioLong* minSize, AsioLong* maxSize, AsioLong* preferredSize,
+ASIOError CAsioDriverCalls::getBufferSize(AsioLong* minSize, AsioLong* maxSize, AsioLong* preferredSize,
                             AsioLong* granularity)
 {
     ASIOError result;
@@ -183,7 +182,7 @@ ASIOError ASIOGetBufferSize(AsioLong* minSize, AsioLong* maxSize, AsioLong* pref
     return result;
 }
 
-ASIOError ASIOCanSampleRate(ASIOSampleRate sampleRate)
+ASIOError CAsioDriverCalls::canSampleRate(ASIOSampleRate sampleRate)
 {
     ASIOError result;
     callDriver("canSampleRate", result,
@@ -191,7 +190,7 @@ ASIOError ASIOCanSampleRate(ASIOSampleRate sampleRate)
     return result;
 }
 
-ASIOError ASIOGetSampleRate(ASIOSampleRate* sampleRate)
+ASIOError CAsioDriverCalls::getSampleRate(ASIOSampleRate* sampleRate)
 {
     ASIOError result;
     callDriver("getSampleRate", result,
@@ -199,7 +198,7 @@ ASIOError ASIOGetSampleRate(ASIOSampleRate* sampleRate)
     return result;
 }
 
-ASIOError ASIOSetSampleRate(ASIOSampleRate sampleRate)
+ASIOError CAsioDriverCalls::setSampleRate(ASIOSampleRate sampleRate)
 {
     ASIOError result;
     callDriver("setSampleRate", result,
@@ -207,7 +206,7 @@ ASIOError ASIOSetSampleRate(ASIOSampleRate sampleRate)
     return result;
 }
 
-ASIOError ASIOGetSamplePosition(ASIOSamples* position, ASIOTimeStamp* timeStamp)
+ASIOError CAsioDriverCalls::getSamplePosition(ASIOSamples* position, ASIOTimeStamp* timeStamp)
 {
     ASIOError result;
     callDriver("getSamplePosition", result,
@@ -215,7 +214,7 @@ ASIOError ASIOGetSamplePosition(ASIOSamples* position, ASIOTimeStamp* timeStamp)
     return result;
 }
 
-ASIOError ASIOGetChannelInfo(ASIOChannelInfo* info)
+ASIOError CAsioDriverCalls::getChannelInfo(ASIOChannelInfo* info)
 {
     ASIOError result;
     if (!callDriver("getChannelInfo", result,
@@ -227,7 +226,7 @@ ASIOError ASIOGetChannelInfo(ASIOChannelInfo* info)
     return result;
 }
 
-ASIOError ASIOCreateBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChannels,
+ASIOError CAsioDriverCalls::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChannels,
                             AsioLong bufferSize, ASIOCallbacks* callbacks)
 {
     ASIOError result;
@@ -240,21 +239,21 @@ ASIOError ASIOCreateBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChannels,
     return result;
 }
 
-ASIOError ASIODisposeBuffers()
+ASIOError CAsioDriverCalls::disposeBuffers()
 {
     ASIOError result;
     callDriver("disposeBuffers", result, [](IAsioDriver* d) { return d->disposeBuffers(); });
     return result;
 }
 
-ASIOError ASIOControlPanel()
+ASIOError CAsioDriverCalls::controlPanel()
 {
     ASIOError result;
     callDriver("controlPanel", result, [](IAsioDriver* d) { return d->controlPanel(); });
     return result;
 }
 
-ASIOError ASIOOutputReady()
+ASIOError CAsioDriverCalls::outputReady()
 {
     ASIOError result;
     callDriver("outputReady", result, [](IAsioDriver* d) { return d->outputReady(); });

@@ -122,12 +122,12 @@ std::int32_t CAsioStream::openStream(std::int32_t index, RenderCallback render, 
 bool CAsioStream::openDriver()
 {
     // A failed init also drops the driver from the call layer; closing then releases it.
-    if (ASIOInit(&driverInfo) != ASE_OK)
+    if (loader.calls().init(&driverInfo) != ASE_OK)
         return false;
     if (!readDriverLayout() || !negotiateSampleRate() || !createDriverBuffers()
         || !readChannelFormats() || !hasWritableOutput())
         return false;
-    if (ASIOGetLatencies(&inputLatency, &outputLatency) != ASE_OK)
+    if (loader.calls().getLatencies(&inputLatency, &outputLatency) != ASE_OK)
         return false;
     if (!channelArrays.allocate(inputChannels, outputChannels, preferredSize, inputBuffers,
                                 outputBuffers))
@@ -139,10 +139,10 @@ bool CAsioStream::openDriver()
 // has no output is not opened. Only as many channels as the tables hold are opened.
 bool CAsioStream::readDriverLayout()
 {
-    if (ASIOGetBufferSize(&minSize, &maxSize, &preferredSize, &granularity) != ASE_OK
+    if (loader.calls().getBufferSize(&minSize, &maxSize, &preferredSize, &granularity) != ASE_OK
         || preferredSize <= 0)
         return false;
-    if (ASIOGetChannels(&inputChannels, &outputChannels) != ASE_OK)
+    if (loader.calls().getChannels(&inputChannels, &outputChannels) != ASE_OK)
         return false;
     inputChannels = clampChannels(inputChannels, kMaxInputChannels);
     outputChannels = clampChannels(outputChannels, kMaxOutputChannels);
@@ -153,7 +153,7 @@ bool CAsioStream::readDriverLayout()
 bool CAsioStream::readDriverRate()
 {
     ASIOSampleRate reported = 0.0;
-    if (ASIOGetSampleRate(&reported) != ASE_OK)
+    if (loader.calls().getSampleRate(&reported) != ASE_OK)
         return false;
     sampleRate = reported;
     rateInForce.store(std::isfinite(reported) && reported > 0.0 ? reported : 0.0,
@@ -172,7 +172,7 @@ bool CAsioStream::negotiateSampleRate()
             return false;
     }
     // Tells the driver early that this host calls outputReady.
-    ASIOOutputReady();
+    loader.calls().outputReady();
     return true;
 }
 
@@ -187,7 +187,7 @@ bool CAsioStream::createDriverBuffers()
     callbacks.sampleRateDidChange = &CAsioStream::sampleRateDidChange;
     callbacks.asioMessage = &CAsioStream::asioMessage;
     callbacks.bufferSwitchTimeInfo = &CAsioStream::bufferSwitchTimeInfo;
-    if (ASIOCreateBuffers(bufferInfos, inputChannels + outputChannels, preferredSize,
+    if (loader.calls().createBuffers(bufferInfos, inputChannels + outputChannels, preferredSize,
                           &callbacks) != ASE_OK)
         return false;
     buffersCreated = true;
@@ -204,9 +204,11 @@ bool CAsioStream::readChannelFormats()
         channelInfos[k] = ASIOChannelInfo{};
         channelInfos[k].channel = bufferInfos[k].channelNum;
         channelInfos[k].isInput = bufferInfos[k].isInput;
-        if (ASIOGetChannelInfo(&channelInfos[k]) != ASE_OK)
+        if (loader.calls().getChannelInfo(&channelInfos[k]) != ASE_OK)
             return false;
     }
+    // Each channel's conversion is chosen here, once, not in every block.
+    chooseChannelLoops(channelInfos, inputChannels + outputChannels, channelLoops);
     return true;
 }
 
@@ -225,7 +227,7 @@ bool CAsioStream::startStream()
         return false;
     if (driverStarted)
         return true;
-    if (ASIOStart() != ASE_OK)
+    if (loader.calls().start() != ASE_OK)
         return false;
     driverStarted = true;
     blockPosition = -preferredSize;
@@ -241,7 +243,7 @@ bool CAsioStream::stopStream()
     if (!driverStarted)
         return true;
     const bool wasRunning = running.exchange(false);
-    if (ASIOStop() != ASE_OK) {
+    if (loader.calls().stop() != ASE_OK) {
         running.store(wasRunning);
         return false;
     }
@@ -262,10 +264,10 @@ bool CAsioStream::changeSampleRate(double wanted)
 {
     // A driver that reports the change it was asked for is not heard as changing on its own.
     settingRate.store(true);
-    const bool accepted = ASIOCanSampleRate(wanted) == ASE_OK
-                          && ASIOSetSampleRate(wanted) == ASE_OK;
+    const bool accepted = loader.calls().canSampleRate(wanted) == ASE_OK
+                          && loader.calls().setSampleRate(wanted) == ASE_OK;
     ASIOSampleRate reported = 0.0;
-    const bool told = ASIOGetSampleRate(&reported) == ASE_OK && std::isfinite(reported)
+    const bool told = loader.calls().getSampleRate(&reported) == ASE_OK && std::isfinite(reported)
                       && reported > 0.0;
     // A driver that took the rate and cannot tell it (an error, NaN, 0) runs at the rate
     // asked for.
@@ -291,7 +293,7 @@ bool CAsioStream::closeStream()
     bool disposed = false;
     if (buffersCreated) {
         buffersCreated = false;
-        disposed = ASIODisposeBuffers() == ASE_OK;
+        disposed = loader.calls().disposeBuffers() == ASE_OK;
     }
     channelArrays.release(inputBuffers, outputBuffers);
     loader.removeCurrentDriver();  // the driver's release: its callbacks end there
@@ -300,7 +302,7 @@ bool CAsioStream::closeStream()
 
 bool CAsioStream::controlPanel()
 {
-    return buffersCreated && ASIOControlPanel() == ASE_OK;
+    return buffersCreated && loader.calls().controlPanel() == ASE_OK;
 }
 
 std::string CAsioStream::driverFaultText() const
@@ -391,11 +393,11 @@ void CAsioStream::processBlock(AsioLong index)
         skippedCount.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    const StreamBlock block{bufferInfos,  channelInfos,   inputBuffers,   outputBuffers,
+    const StreamBlock block{bufferInfos,   channelLoops,   inputBuffers,  outputBuffers,
                             inputChannels, outputChannels, preferredSize, renderCallback,
                             renderOwner};
     processStreamBlock(block, index, blockPosition);
-    ASIOOutputReady();
+    loader.calls().outputReady();
     // Wraps around after 2^31 frames instead of overflowing.
     blockPosition = static_cast<std::int32_t>(static_cast<std::uint32_t>(blockPosition)
                                               + static_cast<std::uint32_t>(preferredSize));
@@ -414,8 +416,14 @@ void CAsioStream::deferBlock(AsioLong index)
 void CAsioStream::bufferSwitch(AsioLong index, ASIOBool directProcess)
 {
     ASIOTime time{};
-    if (ASIOGetSamplePosition(&time.timeInfo.samplePosition, &time.timeInfo.systemTime) == ASE_OK)
-        time.timeInfo.flags = kPositionFlags;
+    {
+        CallbackScope scope;
+        if (scope.stream
+            && scope.stream->loader.calls().getSamplePosition(&time.timeInfo.samplePosition,
+                                                              &time.timeInfo.systemTime)
+                   == ASE_OK)
+            time.timeInfo.flags = kPositionFlags;
+    }
     bufferSwitchTimeInfo(&time, index, directProcess);
 }
 

@@ -152,6 +152,7 @@ private:
     ASIODriverInfo driverInfo{};
     ASIOChannelInfo channelInfos[kMaxStreamChannels]{};
     ASIOBufferInfo bufferInfos[kMaxStreamChannels]{};
+    ChannelLoops channelLoops[kMaxStreamChannels]{};
     std::int32_t driverNameCount = 0;
     char* driverNameTable[kMaxDriverNames]{};
     std::atomic<bool> running{false};

@@ -1,10 +1,6 @@
 #include "audio/AudioDriverLoader.h"
 
-#include "audio/AsioCalls.h"
-
 #include <cstring>
-
-std::atomic<IAsioDriver*> activeDriver{nullptr};
 
 CAudioDriverLoader::CAudioDriverLoader(const char* asioKey) : CAudioDriverList(asioKey) {}
 
@@ -13,8 +9,7 @@ CAudioDriverLoader::~CAudioDriverLoader()
     // The list's destruction releases every driver; the call layer must not keep one.
     if (currentIndex != -1) {
         const AudioDriverEntry* entry = findEntry(currentIndex);
-        IAsioDriver* current = entry ? entry->driver : nullptr;
-        activeDriver.compare_exchange_strong(current, nullptr);
+        driverCalls.forget(entry ? entry->driver : nullptr);
     }
 }
 
@@ -60,8 +55,7 @@ std::int32_t CAudioDriverLoader::releaseDriver(std::int32_t index)
     if (entry && entry->driver) {
         IAsioDriver* driver = entry->driver;
         entry->driver = nullptr;
-        IAsioDriver* expected = driver;
-        activeDriver.compare_exchange_strong(expected, nullptr);
+        driverCalls.forget(driver);
         ASIOReleaseDriver(driver);
     }
     return kDriverOk;
@@ -103,11 +97,11 @@ bool CAudioDriverLoader::loadDriverAt(std::int32_t index)
     removeCurrentDriver();
     IAsioDriver* created = nullptr;
     if (createDriver(index, &created) == kDriverOk) {
-        activeDriver.store(created);
+        driverCalls.use(created);
         currentIndex = index;
         return true;
     }
-    activeDriver.store(nullptr);
+    driverCalls.use(nullptr);
     if (previous != -1 && previous != index)
         loadDriverAt(previous);  // no driver is current now, so this goes one level deep
     return false;

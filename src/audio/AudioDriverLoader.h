@@ -1,16 +1,10 @@
 #pragma once
-// Makes one of the listed drivers the current one: creates its in-process object, publishes
-// it as `activeDriver` for the ASIO call layer, and releases it again. A failed switch to
-// another driver brings the previous one back.
+// Makes one of the listed drivers the current one: creates its in-process object, makes it
+// the driver its call layer (audio/AsioCalls.h) calls, and releases it again. A failed switch
+// to another driver brings the previous one back.
 
+#include "audio/AsioCalls.h"
 #include "audio/AudioDriverList.h"
-
-#include <atomic>
-
-// The ASIO interface of the current driver, read by the call layer on every driver call
-// (also from the driver's and the worker's threads while a stream is open). It holds no
-// reference: the list entry does.
-extern std::atomic<IAsioDriver*> activeDriver;
 
 // createDriver: the driver faulted while it was being created (audio/AsioCalls.h has what
 // happened).
@@ -33,7 +27,11 @@ public:
     // another one shares.
     bool loadDriverAt(std::int32_t index);
     std::int32_t currentDriverIndex() const { return currentIndex; }
+    // The calls to the current driver. They hold no reference: the list entry does.
+    CAsioDriverCalls& calls() { return driverCalls; }
+    const CAsioDriverCalls& calls() const { return driverCalls; }
 
 private:
+    CAsioDriverCalls driverCalls;
     std::int32_t currentIndex = -1;
 };

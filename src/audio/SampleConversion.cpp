@@ -71,7 +71,27 @@ void floatToFloat32(unsigned char* out, const float* in, long frames)
     std::memcpy(out, in, static_cast<std::size_t>(frames) * sizeof(float));
 }
 
-using FromFloat = void (*)(unsigned char* out, const float* in, long frames);
+void float32ToFloat(float* out, const unsigned char* in, long frames)
+{
+    std::memcpy(out, in, static_cast<std::size_t>(frames) * sizeof(float));
+}
+
+// Input the stream cannot convert reads as silence.
+void silenceToFloat(float* out, const unsigned char*, long frames)
+{
+    std::memset(out, 0, static_cast<std::size_t>(frames) * sizeof(float));
+}
+
+// Output of a known width the stream cannot convert gets silence; of an unknown width, nothing.
+template <int Width>
+void silenceOfWidth(unsigned char* out, const float*, long frames)
+{
+    std::memset(out, 0, static_cast<std::size_t>(frames) * Width);
+}
+
+void leaveUntouched(unsigned char*, const float*, long) {}
+
+using FromFloat = FromFloatLoop;
 
 // The writer of each output type the stream converts; null for every other type.
 FromFloat fromFloatWriter(ASIOSampleType type)
@@ -139,29 +159,45 @@ int sampleWidth(ASIOSampleType type)
     }
 }
 
-void convertToFloat(float* destination, const void* source, ASIOSampleType type, long frames)
+ToFloatLoop toFloatLoop(ASIOSampleType type)
 {
-    if (frames <= 0)
-        return;
-    const auto* in = static_cast<const unsigned char*>(source);
     const SampleConversionLoops& loops = activeConversionLoops();
     switch (type) {
     case ASIOSTInt16LSB:
-        loops.int16ToFloat(destination, in, frames);
-        break;
+        return loops.int16ToFloat;
     case ASIOSTInt24LSB:
-        loops.int24ToFloat(destination, in, frames);
-        break;
+        return loops.int24ToFloat;
     case ASIOSTInt32LSB:
-        loops.int32ToFloat(destination, in, frames);
-        break;
+        return loops.int32ToFloat;
     case ASIOSTFloat32LSB:
-        std::memcpy(destination, in, static_cast<std::size_t>(frames) * sizeof(float));
-        break;
+        return float32ToFloat;
     default:
-        std::memset(destination, 0, static_cast<std::size_t>(frames) * sizeof(float));
-        break;
+        return silenceToFloat;
     }
+}
+
+FromFloatLoop fromFloatLoop(ASIOSampleType type)
+{
+    if (const FromFloat write = fromFloatWriter(type))
+        return write;
+    switch (sampleWidth(type)) {
+    case 2:
+        return silenceOfWidth<2>;
+    case 3:
+        return silenceOfWidth<3>;
+    case 4:
+        return silenceOfWidth<4>;
+    case 8:
+        return silenceOfWidth<8>;
+    default:
+        return leaveUntouched;
+    }
+}
+
+void convertToFloat(float* destination, const void* source, ASIOSampleType type, long frames)
+{
+    if (frames > 0)
+        toFloatLoop(type)(destination, static_cast<const unsigned char*>(source), frames);
 }
 
 bool convertsSampleType(ASIOSampleType type)
@@ -171,14 +207,6 @@ bool convertsSampleType(ASIOSampleType type)
 
 void convertFromFloat(const float* source, void* destination, ASIOSampleType type, long frames)
 {
-    if (frames <= 0)
-        return;
-    auto* out = static_cast<unsigned char*>(destination);
-    if (const FromFloat write = fromFloatWriter(type)) {
-        write(out, source, frames);
-        return;
-    }
-    // Known widths get silence; unknown ones (width 0) keep the driver's contents.
-    std::memset(out, 0,
-                static_cast<std::size_t>(frames) * static_cast<std::size_t>(sampleWidth(type)));
+    if (frames > 0)
+        fromFloatLoop(type)(static_cast<unsigned char*>(destination), source, frames);
 }

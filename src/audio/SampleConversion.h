@@ -33,6 +33,14 @@ void convertToFloat(float* destination, const void* source, ASIOSampleType type,
 // into a full-scale click of the opposite sign. Float32 is copied bit for bit.
 void convertFromFloat(const float* source, void* destination, ASIOSampleType type, long frames);
 
+// The loop that converts one channel of the given type, for a stream to choose once when its
+// buffers are made instead of looking the type up in every block. Each does exactly what
+// convertToFloat or convertFromFloat does for that type.
+using ToFloatLoop = void (*)(float* out, const unsigned char* in, long frames);
+using FromFloatLoop = void (*)(unsigned char* out, const float* in, long frames);
+ToFloatLoop toFloatLoop(ASIOSampleType type);
+FromFloatLoop fromFloatLoop(ASIOSampleType type);
+
 // The loops of one instruction set, for each direction of each integer format.
 struct SampleConversionLoops {
     const char* name;  // "avx2", "sse2" or "reference"

@@ -1,21 +1,27 @@
 #include "audio/StreamBlock.h"
 
-#include "audio/SampleConversion.h"
-
 #include <new>
+
+void chooseChannelLoops(const ASIOChannelInfo* channels, std::int32_t count, ChannelLoops* loops)
+{
+    for (std::int32_t k = 0; k < count; ++k)
+        loops[k] = ChannelLoops{toFloatLoop(channels[k].type), fromFloatLoop(channels[k].type)};
+}
 
 void processStreamBlock(const StreamBlock& b, AsioLong index, std::int32_t blockPosition)
 {
-    for (std::int32_t i = 0; i < b.inputChannels; ++i)
-        convertToFloat(b.inputBuffers[i], b.bufferInfos[i].buffers[index],
-                       b.channelInfos[i].type, b.frames);
+    const std::int32_t converted = b.frames > 0 ? b.inputChannels : 0;
+    for (std::int32_t i = 0; i < converted; ++i)
+        b.loops[i].toFloat(b.inputBuffers[i],
+                           static_cast<const unsigned char*>(b.bufferInfos[i].buffers[index]),
+                           b.frames);
     if (b.render)
         b.render(b.inputBuffers, b.outputBuffers, b.inputChannels, b.outputChannels, b.frames,
                  blockPosition, b.owner);
-    for (std::int32_t j = 0; j < b.outputChannels; ++j) {
+    for (std::int32_t j = 0; j < (b.frames > 0 ? b.outputChannels : 0); ++j) {
         const std::int32_t k = b.inputChannels + j;
-        convertFromFloat(b.outputBuffers[j], b.bufferInfos[k].buffers[index],
-                         b.channelInfos[k].type, b.frames);
+        b.loops[k].fromFloat(static_cast<unsigned char*>(b.bufferInfos[k].buffers[index]),
+                             b.outputBuffers[j], b.frames);
     }
 }
 

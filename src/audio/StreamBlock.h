@@ -1,10 +1,12 @@
 #pragma once
 // The per-block work of the audio stream, free of operating-system calls: the driver's input
 // half-buffers converted to floats, the owner's render function, the float outputs converted
-// back into the driver's output half-buffers. One conversion call per channel; nothing is
-// allocated. The stream adds the driver's outputReady and the block position.
+// back into the driver's output half-buffers. One conversion call per channel, through the
+// loop chosen for its format when the stream's buffers were made; nothing is allocated. The
+// stream adds the driver's outputReady and the block position.
 
 #include "audio/AsioTypes.h"
+#include "audio/SampleConversion.h"
 #include "base/RenderCallback.h"
 
 #include <cstdint>
@@ -14,9 +16,18 @@ constexpr std::int32_t kMaxInputChannels = 32;
 constexpr std::int32_t kMaxOutputChannels = 32;
 constexpr std::int32_t kMaxStreamChannels = kMaxInputChannels + kMaxOutputChannels;
 
+// The conversion loops of one channel, chosen from its format (audio/SampleConversion.h).
+struct ChannelLoops {
+    ToFloatLoop toFloat = nullptr;
+    FromFloatLoop fromFloat = nullptr;
+};
+
+// Chooses the loops of `count` channels from their formats, in the same order.
+void chooseChannelLoops(const ASIOChannelInfo* channels, std::int32_t count, ChannelLoops* loops);
+
 struct StreamBlock {
-    const ASIOBufferInfo* bufferInfos;    // inputs first, then outputs
-    const ASIOChannelInfo* channelInfos;  // same order; `type` selects the conversion
+    const ASIOBufferInfo* bufferInfos;  // inputs first, then outputs
+    const ChannelLoops* loops;          // same order
     float** inputBuffers;
     float** outputBuffers;
     std::int32_t inputChannels;

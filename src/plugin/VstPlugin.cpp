@@ -582,6 +582,12 @@ std::int32_t CVstPlugin::Render(float** inputs, float** outputs, std::int32_t fr
     // The state is being loaded, or the plug-in is switched off: silence.
     if (m_pauses.load() != 0 || Faulted())
         return silence();
+    // A block that fits, of a plug-in that reads and writes exactly the stream's first arrays,
+    // is rendered straight into them: no copy in and none out.
+    if (frames <= kBufferFrames && RendersInPlace(inputs, outputs, inputChannels, outputChannels)) {
+        CallProcess(m_numInputs > 0 ? inputs : m_inputs, outputs, frames, replacing);
+        return Faulted() ? silence() : frames;
+    }
     // The plug-in's buffers hold kBufferFrames: a longer block is rendered piece by piece.
     for (std::int32_t offset = 0; offset < frames; offset += kBufferFrames) {
         const std::int32_t piece = std::min(kBufferFrames, frames - offset);
@@ -605,23 +611,7 @@ void CVstPlugin::RenderPiece(float** inputs, float** outputs, std::int32_t offse
     }
     if (m_declaredInputs > m_numInputs)
         std::memset(m_silence, 0, bytes);  // in case the plug-in wrote into it
-
-    HandEventsOver(frames);
-
-    // Load made sure the plug-in's preferred entry exists; asked for the other one, which a
-    // plug-in may leave null, the existing one serves.
-    AEffect* effect = m_effect;
-    const bool accumulating =
-        !(replacing && effect->processReplacing != nullptr) && effect->process != nullptr;
-    // The accumulating entry adds to what the buffers hold: start every block from silence,
-    // or the previous block would sound again.
-    if (accumulating) {
-        for (std::int32_t j = 0; j < m_numOutputs; ++j)
-            std::memset(m_outputs[j], 0, bytes);
-    }
-    const VstProcess entry = accumulating ? effect->process : effect->processReplacing;
-    auto call = [&] { entry(effect, m_inputs, m_outputs, frames); };
-    if (!CallPlugin(accumulating ? "process" : "processReplacing", call))
+    if (!CallProcess(m_inputs, m_outputs, frames, replacing))
         return;
 
     for (std::int32_t c = 0; c < std::min(outputChannels, kStreamOutputs); ++c) {
@@ -633,6 +623,44 @@ void CVstPlugin::RenderPiece(float** inputs, float** outputs, std::int32_t offse
         else
             std::memcpy(outputs[c] + offset, m_outputs[std::min(c, m_numOutputs - 1)], bytes);
     }
+}
+
+// Every input the plug-in reads is one of the stream's, it has exactly the two outputs the
+// stream plays, and no array is both an input and an output.
+bool CVstPlugin::RendersInPlace(float** inputs, float** outputs, std::int32_t inputChannels,
+                                std::int32_t outputChannels) const
+{
+    if (m_numOutputs != kStreamOutputs || outputChannels < kStreamOutputs ||
+        m_declaredInputs != m_numInputs || inputChannels < m_numInputs)
+        return false;
+    if (outputs[0] == nullptr || outputs[1] == nullptr || outputs[0] == outputs[1])
+        return false;
+    for (std::int32_t j = 0; j < m_numInputs; ++j) {
+        if (inputs[j] == nullptr || inputs[j] == outputs[0] || inputs[j] == outputs[1])
+            return false;
+    }
+    return true;
+}
+
+// Hands the events over and calls the plug-in's entry on these arrays; false when it did not
+// return.
+bool CVstPlugin::CallProcess(float** inputs, float** outputs, std::int32_t frames, bool replacing)
+{
+    HandEventsOver(frames);
+    // Load made sure the plug-in's preferred entry exists; asked for the other one, which a
+    // plug-in may leave null, the existing one serves.
+    AEffect* effect = m_effect;
+    const bool accumulating =
+        !(replacing && effect->processReplacing != nullptr) && effect->process != nullptr;
+    // The accumulating entry adds to what the buffers hold: start every block from silence,
+    // or the previous block would sound again.
+    if (accumulating) {
+        for (std::int32_t j = 0; j < m_numOutputs; ++j)
+            std::memset(outputs[j], 0, static_cast<std::size_t>(frames) * sizeof(float));
+    }
+    const VstProcess entry = accumulating ? effect->process : effect->processReplacing;
+    auto call = [&] { entry(effect, inputs, outputs, frames); };
+    return CallPlugin(accumulating ? "process" : "processReplacing", call);
 }
 
 std::int32_t CVstPlugin::RenderCallback(float** inputs, float** outputs,

@@ -248,6 +248,9 @@ private:
                         std::int32_t inputChannels, std::int32_t outputChannels, bool replacing);
     void RenderPiece(float** inputs, float** outputs, std::int32_t offset, std::int32_t frames,
                      std::int32_t inputChannels, std::int32_t outputChannels, bool replacing);
+    bool RendersInPlace(float** inputs, float** outputs, std::int32_t inputChannels,
+                        std::int32_t outputChannels) const;
+    bool CallProcess(float** inputs, float** outputs, std::int32_t frames, bool replacing);
 
     std::int32_t m_numPrograms = 0;
     std::int32_t m_numParams = 0;

@@ -42,11 +42,11 @@ TEST(AsioDriverFault, TheStreamFailsWithTheFaultAndLeavesTheDriverAlone)
             RenderProbe probe;
             ASSERT_EQ(stream.openStream(0, probeRender, &probe), c.opened) << label;
             EXPECT_FALSE(stream.startStream()) << label;
-            EXPECT_EQ(activeDriver.load(), nullptr) << label;
+            EXPECT_EQ(stream.driverLoader().calls().current(), nullptr) << label;
             const std::string text = stream.driverFaultText();
             EXPECT_EQ(text.rfind(c.text, 0), 0u) << label << ": " << text;
             EXPECT_NE(text.find("in zumbrel_sim_asio.dll"), std::string::npos) << text;
-            EXPECT_EQ(ASIOStop(), ASE_NotPresent) << label;
+            EXPECT_EQ(stream.driverLoader().calls().stop(), ASE_NotPresent) << label;
             stream.closeStream();
             EXPECT_FALSE(stream.driverFaultText().empty()) << label;  // until the next open
 

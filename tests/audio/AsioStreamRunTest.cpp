@@ -190,8 +190,9 @@ TEST_P(AsioStreamDestruction, WhileTheDriverStillCallsBack)
     ASSERT_TRUE(waitForCalls(probe, 5));
     ASSERT_TRUE(stream->stopStream());
     ASSERT_GE(waitForStat(setup.stats, "rogueSwitches", 2)["rogueSwitches"], 2);
-    stream.reset();  // the card is still switching until the stream's close releases it
-    EXPECT_EQ(activeDriver.load(), nullptr);
+    stream->closeStream();  // the card is still switching until the close releases it
+    EXPECT_EQ(stream->driverLoader().calls().current(), nullptr);
+    stream.reset();
     const auto stats = readStats(setup.stats);
     EXPECT_EQ(stats.at("touchedOutsideRun"), 0);
     EXPECT_EQ(stats.at("answered"), probe.calls.load());

@@ -133,7 +133,7 @@ TEST(AsioStreamOpen, FailingInitDropsTheDriverAndFailsTheOpen)
     EXPECT_EQ(stream.openStream(0, probeRender, &probe), 0);
     EXPECT_STREQ(stream.openedDriverInfo().errorMessage, "The card is unplugged");
     EXPECT_STREQ(stream.openedDriverInfo().name, "No ASIO Driver");
-    EXPECT_EQ(activeDriver.load(), nullptr);
+    EXPECT_EQ(stream.driverLoader().calls().current(), nullptr);
     EXPECT_FALSE(stream.startStream());
 }
 

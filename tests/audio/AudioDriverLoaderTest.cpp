@@ -24,8 +24,8 @@ TEST(AudioDriverLoaderLoad, LoadsByNameAndPublishesTheDriver)
     EXPECT_EQ(loader.currentDriverIndex(), -1);
     ASSERT_TRUE(loader.loadDriver("B card"));
     EXPECT_EQ(loader.currentDriverIndex(), 1);
-    EXPECT_NE(activeDriver.load(), nullptr);
-    EXPECT_EQ(activeDriver.load(), entryDriver(loader, 1));
+    EXPECT_NE(loader.calls().current(), nullptr);
+    EXPECT_EQ(loader.calls().current(), entryDriver(loader, 1));
     char current[32];
     EXPECT_TRUE(loader.currentDriverName(current));
     EXPECT_STREQ(current, "B card");
@@ -40,7 +40,7 @@ TEST(AudioDriverLoaderLoad, ReloadingTheCurrentDriverCreatesItAgain)
     ASSERT_TRUE(loader.loadDriver("Card"));
     EXPECT_EQ(loader.currentDriverIndex(), 0);
     EXPECT_NE(entryDriver(loader, 0), nullptr);
-    EXPECT_EQ(activeDriver.load(), entryDriver(loader, 0));
+    EXPECT_EQ(loader.calls().current(), entryDriver(loader, 0));
 }
 
 TEST(AudioDriverLoaderLoad, FailedSwitchBringsThePreviousDriverBack)
@@ -54,7 +54,7 @@ TEST(AudioDriverLoaderLoad, FailedSwitchBringsThePreviousDriverBack)
     EXPECT_FALSE(loader.loadDriver("B refuses"));
     EXPECT_EQ(loader.currentDriverIndex(), 0);
     EXPECT_NE(entryDriver(loader, 0), nullptr);
-    EXPECT_EQ(activeDriver.load(), entryDriver(loader, 0));
+    EXPECT_EQ(loader.calls().current(), entryDriver(loader, 0));
     EXPECT_EQ(entryDriver(loader, 1), nullptr);
 }
 
@@ -66,7 +66,7 @@ TEST(AudioDriverLoaderLoad, FailedLoadWithoutCurrentDriverLeavesNone)
     CAudioDriverLoader loader(drivers.root());
     EXPECT_FALSE(loader.loadDriver("Refuses"));
     EXPECT_EQ(loader.currentDriverIndex(), -1);
-    EXPECT_EQ(activeDriver.load(), nullptr);
+    EXPECT_EQ(loader.calls().current(), nullptr);
     char current[32] = "x";
     EXPECT_FALSE(loader.currentDriverName(current));
     EXPECT_STREQ(current, "");
@@ -78,11 +78,11 @@ TEST(AudioDriverLoaderLoad, UnknownNameChangesNothing)
     drivers.add("Card");
     CAudioDriverLoader loader(drivers.root());
     ASSERT_TRUE(loader.loadDriver("Card"));
-    IAsioDriver* before = activeDriver.load();
+    IAsioDriver* before = loader.calls().current();
     EXPECT_FALSE(loader.loadDriver("No such card"));
     EXPECT_FALSE(loader.loadDriver(nullptr));
     EXPECT_EQ(loader.currentDriverIndex(), 0);
-    EXPECT_EQ(activeDriver.load(), before);
+    EXPECT_EQ(loader.calls().current(), before);
 }
 
 TEST(AudioDriverLoaderLoad, NamesEqualAfterCuttingPickTheLowerIndex)
@@ -128,18 +128,6 @@ TEST(AudioDriverLoaderCreate, RefusingServerReportsItsStatus)
     IAsioDriver* driver = nullptr;
     EXPECT_EQ(loader.createDriver(0, &driver), static_cast<std::int32_t>(E_OUTOFMEMORY));
     EXPECT_EQ(entryDriver(loader, 0), nullptr);
-}
-
-TEST(AudioDriverLoaderCreate, DestructionClearsTheActiveDriver)
-{
-    CSimDrivers drivers;
-    drivers.add("Card");
-    {
-        CAudioDriverLoader loader(drivers.root());
-        ASSERT_TRUE(loader.loadDriver("Card"));
-        ASSERT_NE(activeDriver.load(), nullptr);
-    }
-    EXPECT_EQ(activeDriver.load(), nullptr);
 }
 
 }  // namespace

@@ -80,8 +80,9 @@ TEST_F(StreamBlockProcess, ConvertsInRendersAndConvertsOutPerChannelFormat)
     float* out[kMaxOutputChannels] = {};
     ASSERT_TRUE(arrays.allocate(2, 2, kFrames, in, out));
     int owner = 0;
-    const StreamBlock block{driver.infos, driver.channels, in, out, 2, 2, kFrames,
-                            recordingRender, &owner};
+    ChannelLoops loops[4];
+    chooseChannelLoops(driver.channels, 4, loops);
+    const StreamBlock block{driver.infos, loops, in, out, 2, 2, kFrames, recordingRender, &owner};
     processStreamBlock(block, 1, -kFrames);
 
     ASSERT_EQ(log.calls, 1);
@@ -113,8 +114,9 @@ TEST_F(StreamBlockProcess, WithoutRenderFunctionTheArraysAreConvertedAsTheyAre)
     float* in[kMaxInputChannels] = {};
     float* out[kMaxOutputChannels] = {};
     ASSERT_TRUE(arrays.allocate(2, 2, kFrames, in, out));
-    const StreamBlock block{driver.infos, driver.channels, in, out, 2, 2, kFrames, nullptr,
-                            nullptr};
+    ChannelLoops loops[4];
+    chooseChannelLoops(driver.channels, 4, loops);
+    const StreamBlock block{driver.infos, loops, in, out, 2, 2, kFrames, nullptr, nullptr};
     processStreamBlock(block, 0, 0);
     EXPECT_EQ(log.calls, 0);
     for (int k = 2; k < 4; ++k)
