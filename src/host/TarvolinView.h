@@ -80,12 +80,12 @@ private:
     void OpenEditor();
     void SizeFrameAroundEditor();
     void FitFrameTo(SIZE content);
-    // The editor's size requests (editor size): taken at once on this thread, posted from
+    // The editor's size requests (editor placement): taken at once on this thread, posted from
     // any other (a burst gives one resize, to the last size).
     static bool OnEditorSizeRequest(void* view, std::int32_t width, std::int32_t height);
     void ResizeToRequestedEditorSize();
     void KeepFrameOnWorkArea();
-    // An editor that faults while drawing (editor size): found from the paints the message
+    // An editor that faults while drawing (editor placement): found from the paints the message
     // loop hands out, closed, and replaced by the generic editor.
     // True when it closed the editor: the message is not dispatched then.
     bool WatchEditorPaints(const MSG& msg);
