@@ -15,7 +15,6 @@ constexpr double kHighestKeptSampleRate = 96000.0;
 constexpr AsioLong kHostEngineVersion = 2;
 constexpr AsioULong kPositionFlags = kSystemTimeValid | kSamplePositionValid;
 constexpr DWORD kQuietPollMs = 1;
-constexpr std::size_t kFaultTextBytes = 256;
 // Rates are whole numbers of hertz in practice; a driver may report one a hair off.
 constexpr double kRateToleranceHz = 0.5;
 
@@ -310,9 +309,7 @@ std::string CAsioStream::driverFaultText() const
     const AsioDriverFault* fault = ASIODriverFault();
     if (!fault)
         return {};
-    char text[kFaultTextBytes];
-    DescribeFault(fault->call, fault->record, text, sizeof text);
-    return text;
+    return ::FaultText(fault->call, fault->record);
 }
 
 void CAsioStream::setDriverRequestHandler(DriverRequestHandler handler, void* context)

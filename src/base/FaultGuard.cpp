@@ -42,6 +42,13 @@ const char* FaultCodeName(std::uint32_t code)
     return nullptr;
 }
 
+std::string FaultText(const char* call, const FaultRecord& fault)
+{
+    char text[256] = {};
+    DescribeFault(call, fault, text, sizeof text);
+    return text;
+}
+
 void DescribeFault(const char* call, const FaultRecord& fault, char* text, std::size_t size)
 {
     if (text == nullptr || size == 0)

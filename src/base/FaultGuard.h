@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 constexpr std::size_t kFaultModuleBytes = 64;
 
@@ -60,6 +61,8 @@ const char* FaultCodeName(std::uint32_t code);
 // One line for people: "<call> faulted: access violation (0xC0000005) at 0x... in probe.dll".
 // Always terminated; cut to `size` bytes.
 void DescribeFault(const char* call, const FaultRecord& fault, char* text, std::size_t size);
+// The same line as a string, for messages shown outside the audio path.
+std::string FaultText(const char* call, const FaultRecord& fault);
 
 // ---- The last resort, for faults outside every guarded call ---------------------------------
 // (a driver's or plug-in's own thread, the program itself). Windows only; elsewhere these do

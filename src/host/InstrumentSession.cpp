@@ -33,14 +33,6 @@ constexpr char kDriverKeepsResetting[] =
     "Choose a driver again in Options.";
 // No block finished for this long while the stream runs: the status bar says the audio is stuck.
 constexpr unsigned long long kStuckMs = 2000;
-constexpr std::size_t kFaultTextBytes = 256;
-
-std::string Describe(const PluginFault& fault)
-{
-    char text[kFaultTextBytes] = {};
-    DescribeFault(fault.call, fault.record, text, sizeof text);
-    return text;
-}
 }  // namespace
 
 CInstrumentSession::CInstrumentSession(ISessionReports& reports,
@@ -246,7 +238,7 @@ void CInstrumentSession::ReportInstrumentFault()
     }
     m_instrumentFaultShown = true;
     m_reports.ShowStop("The instrument stopped working and was switched off.\n\n" +
-                       Describe(*fault) +
+                       FaultText(fault->call, fault->record) +
                        "\n\nZumbrel keeps running without it: start Zumbrel again to play the "
                        "instrument. Your settings are kept.");
 }

@@ -19,14 +19,6 @@ constexpr UINT_PTR kEditorIdleTimer = 1;
 constexpr UINT kEditorIdleMs = 30;
 constexpr UINT_PTR kHealthTimer = 2;
 constexpr UINT kHealthMs = 250;
-constexpr std::size_t kFaultTextBytes = 256;
-
-std::string Describe(const PluginFault& fault)
-{
-    char text[kFaultTextBytes] = {};
-    DescribeFault(fault.call, fault.record, text, sizeof text);
-    return text;
-}
 
 std::string ModulePath()
 {
@@ -193,7 +185,7 @@ void CTarvolinView::ReportMissingInstrument()
 void CTarvolinView::ReportStartupFault()
 {
     ShowStop("The instrument stopped working while it was being opened.\n\n" +
-             Describe(*m_plugin.Fault()) + "\n\nZumbrel closes.");
+             FaultText(m_plugin.Fault()->call, m_plugin.Fault()->record) + "\n\nZumbrel closes.");
     CloseStartedEarly();
 }
 
@@ -206,7 +198,7 @@ void CTarvolinView::CloseStartedEarly()
 void CTarvolinView::ReportEditorFault()
 {
     ShowStop("The instrument's editor stopped working while it was being opened.\n\n" +
-             Describe(*m_plugin.EditorFault()) +
+             FaultText(m_plugin.EditorFault()->call, m_plugin.EditorFault()->record) +
              "\n\nZumbrel plays the instrument without its editor.");
 }
 
