@@ -10,8 +10,8 @@
 
 #include "audio/SampleConversion.h"
 #include "audio/SampleConversionReference.h"
-#include "plugin/DenormalGuard.h"
-#include "plugin/OutputStage.h"
+#include "audio/OutputStage.h"
+#include "base/DenormalGuard.h"
 
 #include <algorithm>
 #include <atomic>

@@ -4,8 +4,8 @@
 // and the output stage, for each loop this processor runs (SSE2, and AVX2 where it runs),
 // beside a memcpy of its samples.
 
+#include "audio/OutputStage.h"
 #include "plugin/EventList.h"
-#include "plugin/OutputStage.h"
 
 #include "common/TimingReporter.h"
 

@@ -95,7 +95,8 @@ std::string CAsioStream::driverNameAt(std::int32_t index) const
     return kNoDriversName;
 }
 
-std::int32_t CAsioStream::openStream(std::int32_t index, RenderCallback render, void* owner)
+std::int32_t CAsioStream::openStream(std::int32_t index, RenderCallback render, void* owner,
+                                     bool limitPlayedOutputs)
 {
     if (index < 0 || index >= driverNameCount)
         return 0;
@@ -107,6 +108,7 @@ std::int32_t CAsioStream::openStream(std::int32_t index, RenderCallback render, 
     requestCount.store(0);
     renderCallback = render;
     renderOwner = owner;
+    limitOutputs = limitPlayedOutputs;
     ASIOForgetDriverFault();
     // By position, not by name: the table's names are cut and may repeat.
     if (!loader.loadDriverAt(index))
@@ -392,7 +394,7 @@ void CAsioStream::processBlock(AsioLong index)
     }
     const StreamBlock block{bufferInfos,   channelLoops,   inputBuffers,  outputBuffers,
                             inputChannels, outputChannels, preferredSize, renderCallback,
-                            renderOwner};
+                            renderOwner,   limitOutputs};
     processStreamBlock(block, index, blockPosition);
     loader.calls().outputReady();
     // Wraps around after 2^31 frames instead of overflowing.

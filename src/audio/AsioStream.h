@@ -56,7 +56,9 @@ public:
     std::string driverNameAt(std::int32_t index) const;
 
     // 1 on success; 0 on failure, with the stream closed and the driver released.
-    std::int32_t openStream(std::int32_t index, RenderCallback render, void* owner);
+    // `limitPlayedOutputs`: the output stage (audio/OutputStage.h) follows every render.
+    std::int32_t openStream(std::int32_t index, RenderCallback render, void* owner,
+                            bool limitPlayedOutputs = false);
     // False without open buffers or when the driver refuses; true if already started.
     bool startStream();
     // True when stopped, also when it was not started; false if the driver refuses.
@@ -102,12 +104,13 @@ public:
     const ASIODriverInfo& openedDriverInfo() const { return driverInfo; }
     CAudioDriverLoader& driverLoader() { return loader; }
 
-    // The stream as the session's audio device: the drivers are its devices.
+    // The stream as the session's audio device: the drivers are its devices, and the played
+    // outputs go through the output stage.
     std::int32_t DeviceCount() const override { return driverCount(); }
     std::string DeviceName(std::int32_t index) const override { return driverNameAt(index); }
     bool Open(std::int32_t index, RenderCallback render, void* owner) override
     {
-        return openStream(index, render, owner) != 0;
+        return openStream(index, render, owner, true) != 0;
     }
     bool SetRate(double rate) override { return changeSampleRate(rate); }
     bool Start() override { return startStream(); }
@@ -172,6 +175,7 @@ private:
     std::int32_t blockPosition = 0;
     RenderCallback renderCallback = nullptr;
     void* renderOwner = nullptr;
+    bool limitOutputs = false;
 
     char driverNameStorage[kMaxDriverNames][kDriverNameTableBytes]{};
     CChannelArrays channelArrays;

@@ -18,7 +18,9 @@ public:
     virtual std::int32_t DeviceCount() const = 0;
     virtual std::string DeviceName(std::int32_t index) const = 0;
 
-    // Opens device `index` with everything it needs to play; false with nothing left open.
+    // Opens device `index` with everything it needs to play; every block is rendered by
+    // `render`, then its played outputs are scaled and limited (audio/OutputStage.h). False
+    // with nothing left open.
     virtual bool Open(std::int32_t index, RenderCallback render, void* owner) = 0;
     // Asks the open device for `rate` Hz; true when it runs at that rate afterwards.
     virtual bool SetRate(double rate) = 0;

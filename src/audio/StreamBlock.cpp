@@ -1,5 +1,9 @@
 #include "audio/StreamBlock.h"
 
+#include "audio/OutputStage.h"
+#include "base/DenormalGuard.h"
+
+#include <algorithm>
 #include <new>
 
 void chooseChannelLoops(const ASIOChannelInfo* channels, std::int32_t count, ChannelLoops* loops)
@@ -18,6 +22,11 @@ void processStreamBlock(const StreamBlock& b, AsioLong index, std::int32_t block
     if (b.render)
         b.render(b.inputBuffers, b.outputBuffers, b.inputChannels, b.outputChannels, b.frames,
                  blockPosition, b.owner);
+    if (b.limitPlayedOutputs && b.frames > 0) {
+        const CDenormalGuard noDenormals;
+        for (std::int32_t c = 0; c < std::min(b.outputChannels, kPlayedOutputs); ++c)
+            ScaleAndLimit(b.outputBuffers[c], b.frames);
+    }
     for (std::int32_t j = 0; j < (b.frames > 0 ? b.outputChannels : 0); ++j) {
         const std::int32_t k = b.inputChannels + j;
         b.loops[k].fromFloat(static_cast<unsigned char*>(b.bufferInfos[k].buffers[index]),

@@ -35,9 +35,13 @@ struct StreamBlock {
     std::int32_t frames;
     RenderCallback render;  // may be null: the outputs are then converted as they are
     void* owner;
+    // The played outputs go through the output stage (audio/OutputStage.h) before they are
+    // converted, with denormals flushed to zero.
+    bool limitPlayedOutputs = false;
 };
 
-// Processes half-buffer `index` (0 or 1) with the given block position.
+// Processes half-buffer `index` (0 or 1) with the given block position: inputs converted, the
+// render function, the output stage when asked for, outputs converted.
 void processStreamBlock(const StreamBlock& block, AsioLong index, std::int32_t blockPosition);
 
 // The float arrays of an open stream, one per channel, in one zero-filled allocation, so that

@@ -1,8 +1,7 @@
 #include "plugin/VstPlugin.h"
 
 #include "base/RenderCallback.h"
-#include "plugin/DenormalGuard.h"
-#include "plugin/OutputStage.h"
+#include "base/DenormalGuard.h"
 
 #include <algorithm>
 #include <chrono>
@@ -671,18 +670,10 @@ std::int32_t CVstPlugin::RenderCallback(float** inputs, float** outputs,
     if (self == nullptr || frames <= 0)
         return 0;
     const CDenormalGuard noDenormals;
-    {
-        RenderScope scope(self->m_renders);
-        if (self->m_loaded.load() != 0) {
-            self->Render(inputs, outputs, frames, inputChannels, outputChannels,
-                         self->m_canReplacing != 0);
-        }
-    }
-    if (outputs == nullptr)
-        return 0;
-    for (std::int32_t c = 0; c < std::min(outputChannels, kStreamOutputs); ++c) {
-        if (outputs[c] != nullptr)
-            ScaleAndLimit(outputs[c], frames);
+    RenderScope scope(self->m_renders);
+    if (self->m_loaded.load() != 0) {
+        self->Render(inputs, outputs, frames, inputChannels, outputChannels,
+                     self->m_canReplacing != 0);
     }
     return 0;
 }

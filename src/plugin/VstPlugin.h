@@ -175,9 +175,8 @@ public:
                                   std::int32_t outputChannels = kStreamOutputs);
 
     // The stream's per-block callback (base/RenderCallback.h); `owner` is the CVstPlugin.
-    // Renders through the plug-in's preferred entry, then scales and limits output channels 0
-    // and 1 (plugin/OutputStage.h), all with denormals
-    // flushed to zero (plugin/DenormalGuard.h). Answers 0.
+    // Renders through the plug-in's preferred entry with denormals flushed to zero
+    // (base/DenormalGuard.h). Answers 0.
     static std::int32_t RenderCallback(float** inputs, float** outputs,
                                        std::int32_t inputChannels, std::int32_t outputChannels,
                                        std::int32_t frames, std::int32_t blockPosition,

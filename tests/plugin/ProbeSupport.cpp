@@ -1,10 +1,13 @@
 #include "ProbePaths.h"
 #include "ProbeSupport.h"
 
+#include "audio/OutputStage.h"
+#include "base/DenormalGuard.h"
 #include "plugin/VstPlugin.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -167,8 +170,16 @@ StreamBlock::StreamBlock(int inputs, int outputs, int frames, float inputValue,
     m_outputPointers.push_back(nullptr);
 }
 
+// As the audio device plays an instrument: the render callback, then the output stage on the
+// played outputs.
 void StreamBlock::Render(void* owner)
 {
+    const auto outputs = static_cast<std::int32_t>(m_out.size());
     CVstPlugin::RenderCallback(Inputs(), Outputs(), static_cast<std::int32_t>(m_in.size()),
-                               static_cast<std::int32_t>(m_out.size()), m_frames, 0, owner);
+                               outputs, m_frames, 0, owner);
+    if (owner == nullptr || m_frames <= 0)
+        return;
+    const CDenormalGuard noDenormals;
+    for (std::int32_t c = 0; c < std::min(outputs, kPlayedOutputs); ++c)
+        ScaleAndLimit(Outputs()[c], m_frames);
 }

@@ -5,7 +5,7 @@
 
 #include "ProbeSupport.h"
 
-#include "plugin/DenormalGuard.h"
+#include "base/DenormalGuard.h"
 #include "plugin/VstPlugin.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "plugin/OutputStage.h"
+#include "audio/OutputStage.h"
 
-#include "plugin/DenormalGuard.h"
+#include "base/DenormalGuard.h"
 
 #include <gtest/gtest.h>
 

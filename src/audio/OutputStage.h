@@ -1,6 +1,6 @@
 #pragma once
-// The last step of every rendered block before the stream converts it to the driver's format:
-// each sample of the two output channels is scaled by 0.9 (a double-precision product stored
+// The last step of every rendered block before the stream converts it to the driver's format
+// (audio/StreamBlock.h): each sample of the two played output channels is scaled by 0.9 (a double-precision product stored
 // back as a float) and limited to [-1, 1]. A non-finite sample (NaN, +Inf, -Inf) becomes 0.0:
 // a blown-up filter in the plug-in must never reach the driver as a full-scale click or square
 // wave.
@@ -15,6 +15,8 @@
 #include <cstdint>
 
 constexpr double kOutputGain = 0.9;
+// The output channels an instrument plays: the stage's channels.
+constexpr std::int32_t kPlayedOutputs = 2;
 
 void ScaleAndLimit(float* samples, std::int32_t frames);
 void ScaleAndLimitReference(float* samples, std::int32_t frames);

@@ -1,4 +1,4 @@
-#include "plugin/OutputStage.h"
+#include "audio/OutputStage.h"
 
 #include "base/ProcessorFeatures.h"
 
