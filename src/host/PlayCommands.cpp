@@ -11,6 +11,9 @@ namespace {
 // lParam bit 30 of a key-down: the key was down already (the keyboard's auto-repeat).
 constexpr LPARAM kWasDown = LPARAM(1) << 30;
 constexpr UINT kAnswerLimitMs = 100;
+constexpr char kEditorStoppedDrawing[] =
+    "The instrument's editor stopped working while drawing and was closed.\n\nThe instrument "
+    "plays on; its parameters are shown in a plain editor.";
 
 // A text field keeps its keys: typing a name into an editor must not play notes. Text fields
 // are edit and rich-edit controls and whatever answers as one (an edit control's subclass
@@ -45,12 +48,14 @@ void CTarvolinView::ReadKeyboardSetting()
                   MF_BYCOMMAND | (m_keyboardPlays ? MF_CHECKED : MF_UNCHECKED));
 }
 
-// Keys without Ctrl or Alt, for the frame's windows, while no text field has the focus: the
-// music keys play (repeats swallowed), Esc silences everything. Everything else goes on to the
-// accelerators and the windows as before.
+// Every message of the loop: first the editor's paint watch (an editor found faulting while
+// drawing is closed and the user told). Then keys without Ctrl or Alt, for the frame's windows,
+// while no text field has the focus: the music keys play (repeats swallowed), Esc silences
+// everything. Everything else goes on to the accelerators and the windows as before.
 bool CTarvolinView::PreTranslateMessage(MSG& msg)
 {
-    if (WatchEditorPaints(msg)) {
+    if (m_editor.WatchPaints(msg)) {
+        ShowStop(kEditorStoppedDrawing);
         return true;
     }
     if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) || !m_session.Started() ||

@@ -51,9 +51,7 @@ void CTarvolinView::BuildProgramMenu()
 void CTarvolinView::ShowProgram(int program, bool select)
 {
     m_windowTitle = host::ProgramTitle(m_session.ShowProgram(program, select).c_str());
-    if (m_genericEditor) {
-        m_genericEditor->Refresh();
-    }
+    m_editor.Refresh();
     InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 

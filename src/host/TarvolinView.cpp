@@ -14,9 +14,6 @@ constexpr char kMissingInstrument[] = "Can not find VSTi";
 constexpr char kInitialTitle[] = "Zumbrel";
 // Room for the working directory; a longer one leaves the path empty, so no library is found.
 constexpr DWORD kDirectoryCapacity = MAX_PATH;
-// Editors expect their idle call 20 to 50 times a second on the window's thread.
-constexpr UINT_PTR kEditorIdleTimer = 1;
-constexpr UINT kEditorIdleMs = 30;
 constexpr UINT_PTR kHealthTimer = 2;
 constexpr UINT kHealthMs = 250;
 
@@ -50,7 +47,8 @@ CTarvolinView::CTarvolinView()
     : CFormView(IDD_INSTRUMENT_FORM),
       m_session(*this, std::make_unique<CAsioStream>()),
       m_plugin(m_session.Plugin()),
-      m_windowTitle(kInitialTitle)
+      m_windowTitle(kInitialTitle),
+      m_editor(m_plugin, *this)
 {
 }
 
@@ -79,12 +77,13 @@ void CTarvolinView::OnInitialUpdate()
     if (!OpenInstrument(directory)) {
         return;
     }
-    SizeFrameAroundEditor();
+    m_editor.FitFrameAround();
     m_session.UseSettingsFile(directory + kSettingsFileName);
     ReadKeyboardSetting();
     const std::string module = ModulePath();
     m_session.StartRunning(module.empty() ? std::string()
                                           : host::AutosaveBankPath(directory, module));
+    m_editor.FollowSizeRequests();
     OpenFileNamedAtStart();
     BuildProgramMenu();
     BringUpDevices();
@@ -118,25 +117,10 @@ bool CTarvolinView::OpenInstrument(const std::string& directory)
     case host::CInstrumentSession::Opening::Opened:
         break;
     }
-    OpenEditor();
-    return true;
-}
-
-// Only a plug-in that says it has an editor is asked to open one; the others get the generic
-// editor (SizeFrameAroundEditor).
-void CTarvolinView::OpenEditor()
-{
-    m_viewThread = GetCurrentThreadId();
-    m_plugin.SetSizeRequestHandler(&CTarvolinView::OnEditorSizeRequest, this);
-    if (m_plugin.HasEditor()) {
-        m_plugin.EditOpen(m_hWnd);
-    }
-    if (m_plugin.EditorFault() != nullptr) {
+    if (!m_editor.Open()) {
         ReportEditorFault();
-    } else if (m_plugin.HasEditor() &&
-               m_editorIdleTicks.Start(m_hWnd, kEditorIdleTimer, kEditorIdleMs)) {
-        m_editorIdleRunning = true;
     }
+    return true;
 }
 
 void CTarvolinView::BringUpDevices()
@@ -247,7 +231,7 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
         ShutDown();
         return false;
     case WM_TIMER:
-        if (wParam != kHealthTimer && wParam != kEditorIdleTimer) {
+        if (wParam != kHealthTimer && wParam != host::CInstrumentEditor::kIdleTimer) {
             return false;
         }
         OnTimer(wParam);
@@ -257,8 +241,8 @@ bool CTarvolinView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
         m_session.ReopenAudio();
         result = 0;
         return true;
-    case kEditorSizeMessage:
-        ResizeToRequestedEditorSize();
+    case host::CInstrumentEditor::kSizeMessage:
+        m_editor.OnSizeMessage();
         result = 0;
         return true;
     default:
@@ -270,25 +254,11 @@ void CTarvolinView::OnTimer(WPARAM timer)
 {
     if (timer == kHealthTimer) {
         m_healthTicks.Handled();
-        // Values the plug-in changed itself show at once, ahead of the editor's own refresh.
-        if (m_genericEditor && m_plugin.Automations() != m_automationsSeen) {
-            m_automationsSeen = m_plugin.Automations();
-            m_genericEditor->Refresh();
-        }
-        // A switched-off instrument's editor gets no more idle calls.
-        if (m_plugin.Faulted()) {
-            m_editorIdleRunning = false;
-        }
+        m_editor.OnHealthTick();
         m_session.CheckHealth();
         return;
     }
-    m_editorIdleTicks.Handled();
-    // An editor that pumps messages inside its idle call does not get a nested one.
-    if (m_editorIdleRunning && !m_inEditorIdle && m_plugin.IsLoaded()) {
-        m_inEditorIdle = true;
-        m_plugin.EditIdle();
-        m_inEditorIdle = false;
-    }
+    m_editor.OnIdleTick();
 }
 
 // The timers stop and the editor goes (the generic one reads the plug-in until its window is
@@ -296,9 +266,6 @@ void CTarvolinView::OnTimer(WPARAM timer)
 void CTarvolinView::ShutDown() noexcept
 {
     m_healthTicks.Stop();
-    m_editorIdleTicks.Stop();
-    m_editorIdleRunning = false;
-    m_ownEditorShown.store(false);
-    m_genericEditor.reset();
+    m_editor.Close();
     m_session.ShutDown();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // CTarvolinView: the instrument's window, the form of template 101 inside the main frame. The
 // instrument session (host/InstrumentSession.h) plays; the view shows the instrument's editor
-// (or the generic one) and fits the frame around it, builds the program menu, turns the
+// (host/InstrumentEditor.h) with the frame fitted around it, builds the program menu, turns the
 // computer keyboard into notes, runs the timers, shows the session's messages, and forwards
 // the user's commands to the session.
 //
@@ -12,21 +12,16 @@
 // timers, closes the editor and shuts the session down.
 //
 // The document saves and opens program and bank files through this view
-// (host::IInstrumentState). The editor gets its idle call from a timer on this thread, never
-// from audio.
+// (host::IInstrumentState).
 
 #include "host/ComputerKeyboard.h"
+#include "host/InstrumentEditor.h"
 #include "host/InstrumentSession.h"
 #include "host/InstrumentState.h"
-#include "host/PaintStormWatch.h"
-#include "host/PluginParameters.h"
 #include "toolkit/PostedTimer.h"
 #include "toolkit/View.h"
-#include "ui/GenericEditor.h"
 
-#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,8 +31,6 @@ class CTarvolinView : public toolkit::CFormView,
 public:
     // Posted by the driver's thread when the driver asks to be opened afresh.
     static constexpr UINT kDriverRequestMessage = WM_APP + 1;
-    // Posted when the editor asked for another size from a thread of its own.
-    static constexpr UINT kEditorSizeMessage = WM_APP + 2;
 
     CTarvolinView();
     ~CTarvolinView() override;
@@ -77,20 +70,6 @@ private:
     // Start-up pieces, in the order the start-up runs them.
     std::string ReadDirectoryPath() const;
     bool OpenInstrument(const std::string& directory);
-    void OpenEditor();
-    void SizeFrameAroundEditor();
-    void FitFrameTo(SIZE content);
-    // The editor's size requests (editor placement): taken at once on this thread, posted from
-    // any other (a burst gives one resize, to the last size).
-    static bool OnEditorSizeRequest(void* view, std::int32_t width, std::int32_t height);
-    void ResizeToRequestedEditorSize();
-    void KeepFrameOnWorkArea();
-    // An editor that faults while drawing (editor placement): found from the paints the message
-    // loop hands out, closed, and replaced by the generic editor.
-    // True when it closed the editor: the message is not dispatched then.
-    bool WatchEditorPaints(const MSG& msg);
-    void CloseBrokenEditor();
-    SIZE OpenGenericEditor();
     void BuildProgramMenu();
     void OpenFileNamedAtStart();
     void RefreshProgramNames();
@@ -121,27 +100,12 @@ private:
     std::string m_windowTitle;
     // The start-up ran (successfully or not): a further initial update starts nothing again.
     bool m_startupDone = false;
-    // The editor's last size request (width in the high half), whether a resize is posted,
-    // and the thread the view runs on.
-    std::atomic<std::uint64_t> m_requestedEditorSize{0};
-    std::atomic<bool> m_editorSizePosted{false};
-    // Whether the instrument's own editor is what the view shows (any thread reads it).
-    std::atomic<bool> m_ownEditorShown{false};
-    DWORD m_viewThread = 0;
-    HWND m_paintedEditorWindow = nullptr;  // an editor window just handed a paint
-    host::CPaintStormWatch m_paintStorm;
-    // Posted ticks (toolkit/PostedTimer.h): the editor's idle call and the health watch go on
-    // even while a window of the thread never stops painting.
-    toolkit::CPostedTimer m_editorIdleTicks;
+    host::CInstrumentEditor m_editor;
+    // Posted ticks (toolkit/PostedTimer.h): the health watch goes on even while a window of
+    // the thread never stops painting.
     toolkit::CPostedTimer m_healthTicks;
-    bool m_editorIdleRunning = false;
-    bool m_inEditorIdle = false;
     host::CComputerKeyboard m_computerKeyboard;
     bool m_keyboardPlays = true;
-    // The generic editor, for a plug-in that shows no editor of its own.
-    std::unique_ptr<host::CPluginParameters> m_parameterAccess;
-    std::unique_ptr<CGenericEditor> m_genericEditor;
-    std::uint32_t m_automationsSeen = 0;
 
     static OptionsHandler s_optionsHandler;
 };
