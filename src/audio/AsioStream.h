@@ -117,6 +117,10 @@ public:
     void Close() override { closeStream(); }
     double Rate() const override { return currentSampleRate(); }
     std::int32_t BufferFrames() const override { return bufferFrames(); }
+    double OutputLatency() const override
+    {
+        return sampleRate > 0.0 && outputLatency > 0 ? outputLatency / sampleRate : 0.0;
+    }
     bool IsOpen() const override { return hasDriver(); }
     bool IsRunning() const override { return isRunning(); }
     std::uint32_t CompletedBlocks() const override { return completedBlocks(); }

@@ -2,6 +2,9 @@
 
 #include "base/SampleRate.h"
 
+#include <cmath>
+#include <cstdio>
+
 namespace host {
 
 namespace {
@@ -70,6 +73,31 @@ int SampleRateForCode(int code)
     default:
         return 0;
     }
+}
+
+int CodeForSampleRate(double rate)
+{
+    for (const int code : {kRateCode48000, kRateCode96000}) {
+        if (rate == SampleRateForCode(code))
+            return code;
+    }
+    return kRateCode44100;
+}
+
+std::string DeviceLatencyText(const std::string& device, double rate, double periodSeconds,
+                              double latencySeconds)
+{
+    char text[96];
+    std::string line = device + ": " + std::to_string(static_cast<long>(std::lround(rate))) + " Hz";
+    if (periodSeconds > 0.0) {
+        std::snprintf(text, sizeof text, ", %.1f ms period", periodSeconds * 1000.0);
+        line += text;
+    }
+    if (latencySeconds > 0.0) {
+        std::snprintf(text, sizeof text, ", %.1f ms output latency", latencySeconds * 1000.0);
+        line += text;
+    }
+    return line;
 }
 
 ShortMessage SplitShortMessage(std::uint32_t word)

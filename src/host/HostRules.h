@@ -29,6 +29,14 @@ constexpr int kRateCode48000 = 1;
 constexpr int kRateCode96000 = 2;
 // The rate in Hz a code asks for; 0 for a code that asks for no change.
 int SampleRateForCode(int code);
+// The code of a rate in Hz; kRateCode44100 for a rate without one.
+int CodeForSampleRate(double rate);
+
+// The status bar's line about an open audio device: its name, rate, period and output
+// latency, "Speakers: 48000 Hz, 10.0 ms period, 30.0 ms output latency"; a figure the device
+// cannot tell is left out.
+std::string DeviceLatencyText(const std::string& device, double rate, double periodSeconds,
+                              double latencySeconds);
 
 struct ShortMessage {
     std::uint8_t status;  // command in the high nibble, channel in the low one

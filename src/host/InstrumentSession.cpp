@@ -28,6 +28,14 @@ constexpr char kMidiFailed[] = "MIDI IN port failed";
 constexpr char kReady[] = "Ready";
 constexpr char kRateUnknown[] =
     "The driver does not tell its sample rate: the instrument plays at 44100 Hz";
+constexpr char kNoDefaultDevice[] =
+    "No sound: the system's audio could not be opened. Choose a device in Options";
+constexpr char kDeviceMissing[] =
+    "The chosen Windows audio device is not there: playing through the default device";
+constexpr char kWaitingForDevice[] =
+    "The audio device is gone: playing again as soon as it is back";
+// How often a device that went away is looked for.
+constexpr unsigned long long kDeviceLookMs = 2000;
 constexpr char kDriverKeepsResetting[] =
     "ASIO failed\n\nThe driver keeps asking to be restarted, so its audio was switched off. "
     "Choose a driver again in Options.";
@@ -36,8 +44,10 @@ constexpr unsigned long long kStuckMs = 2000;
 }  // namespace
 
 CInstrumentSession::CInstrumentSession(ISessionReports& reports,
-                                       std::unique_ptr<IAudioDevice> device)
-    : m_reports(reports), m_device(std::move(device))
+                                       std::unique_ptr<IAudioDevice> asio,
+                                       std::unique_ptr<IAudioDevice> windows)
+    : m_reports(reports), m_asio(std::move(asio)), m_windows(std::move(windows)),
+      m_device(m_asio.get())
 {
 }
 
@@ -203,7 +213,7 @@ void CInstrumentSession::ShutDown() noexcept
 
 void CInstrumentSession::CloseDevices()
 {
-    m_device->Close();
+    CloseAudio();
     if (m_midiInDevice) {
         try {
             m_midiInDevice->Close();
@@ -216,7 +226,7 @@ void CInstrumentSession::CloseDevices()
 
 bool CInstrumentSession::BrokenComponentKept() const
 {
-    return m_plugin.Faulted() || m_audioStuck || !m_device->FaultText().empty();
+    return m_plugin.Faulted() || m_audioStuck || !m_asio->FaultText().empty();
 }
 
 // ---- Health -------------------------------------------------------------------------------
@@ -227,6 +237,7 @@ void CInstrumentSession::CheckHealth()
     ReportInstrumentFault();
     ReportDriverFault();
     WatchAudio();
+    RetryMissingDevice();
 }
 
 // The instrument is switched off already: it is never called again and renders silence.
@@ -295,7 +306,7 @@ std::string CInstrumentSession::RefusalWhileStuck() const
 void CInstrumentSession::ApplySettings(const DeviceSettings& settings)
 {
     // Nothing is reconfigured while a device can still call back.
-    m_device->Close();
+    CloseAudio();
     if (m_midiInDevice) {
         m_midiInDevice->Stop();
     }
@@ -312,40 +323,84 @@ void CInstrumentSession::ApplySettings(const DeviceSettings& settings)
     m_applied = settings;
     m_reopenLimit.Reset();
     m_driverFaultShown = false;  // a new open forgets the last driver's fault
+    m_waitingForDevice = false;
     // The tempo is in place before the first block plays.
     m_plugin.SetTempo(static_cast<float>(settings.tempo));
     // Another device or rate starts the transport from 0; the same one opened afresh (a new
     // tempo, say) plays on from where it was.
-    OpenAudio(!switching || settings.driver != previous.driver ||
-              settings.sampleRateCode != previous.sampleRateCode);
+    const bool sameDevice = settings.driver == previous.driver &&
+                            settings.windowsDevice == previous.windowsDevice &&
+                            settings.deviceChosen == previous.deviceChosen;
+    OpenAudio(!switching || !sameDevice || settings.sampleRateCode != previous.sampleRateCode,
+              false);
     OpenMidi();
+}
+
+void CInstrumentSession::CloseAudio()
+{
+    m_asio->Close();
+    if (m_windows) {
+        m_windows->Close();
+    }
+}
+
+// An ASIO driver by its number; else a Windows device by its key, the default one when the
+// file holds no choice at all, or the default one standing in for a device that is gone.
+CInstrumentSession::Resolved CInstrumentSession::ResolveDevice() const
+{
+    Resolved resolved;
+    if (m_applied.driver >= 1) {
+        if (m_applied.driver <= m_asio->DeviceCount()) {
+            resolved.device = m_asio.get();
+            resolved.index = m_applied.driver - 1;
+        }
+        return resolved;
+    }
+    const bool defaultDevice = m_applied.windowsDevice.empty();
+    resolved.windowsWanted = m_windows && !(defaultDevice && m_applied.deviceChosen);
+    if (!resolved.windowsWanted) {
+        return resolved;
+    }
+    bool standIn = false;
+    resolved.index = m_windows->FindDevice(m_applied.windowsDevice, standIn);
+    if (resolved.index >= 0) {
+        resolved.device = m_windows.get();
+        if (standIn && !defaultDevice) {
+            resolved.note = kDeviceMissing;
+        }
+    }
+    return resolved;
 }
 
 // The one way a rate reaches the instrument: the device is asked for the chosen rate, the rate
 // it then runs at is read back, and the instrument is told that rate with the device's block
-// size. A rate the driver refuses (it says no, fails to set it, or runs at another one
+// size. A rate an ASIO driver refuses (it says no, fails to set it, or runs at another one
 // afterwards) is stored as 44100 for the next start; a refused 44100 stores nothing; an
-// unknown code changes nothing.
-void CInstrumentSession::OpenAudio(bool restartTransport)
+// unknown code changes nothing. A Windows device stores the code of the rate it really runs.
+// `reopening`: a Windows device that cannot be opened is waited for, without a message box.
+void CInstrumentSession::OpenAudio(bool restartTransport, bool reopening)
 {
-    const int driver = m_applied.driver;
-    if (driver < 1 || driver > m_device->DeviceCount()) {
+    if (m_windows && m_applied.driver < 1) {
+        m_windows->RefreshDevices();
+    }
+    const Resolved chosen = ResolveDevice();
+    if (chosen.device == nullptr) {
+        if (chosen.windowsWanted) {
+            ReportWindowsFailure(reopening);
+        }
         return;
     }
+    m_device = chosen.device;
     m_device->SetRequestHandler(&CInstrumentSession::OnDeviceRequest, this);
-    if (!m_device->Open(driver - 1, &CVstPlugin::RenderCallback, &m_plugin)) {
-        ReportAudioFailure();
+    if (!m_device->Open(chosen.index, &CVstPlugin::RenderCallback, &m_plugin)) {
+        ReportOpenFailure(reopening);
         return;
     }
     const int rate = SampleRateForCode(m_applied.sampleRateCode);
     if (rate != 0) {
-        if (m_device->SetRate(rate)) {
-            WriteSampleRateCode(m_settings, m_applied.sampleRateCode);
-        } else if (m_applied.sampleRateCode != kRateCode44100) {
-            WriteSampleRateCode(m_settings, kRateCode44100);
-        }
+        StoreRunningRate(m_device->SetRate(rate));
     }
-    TellInstrumentTheRate();
+    const bool rateKnown = TellInstrumentTheRate();
     if (restartTransport) {
         m_plugin.RestartTransport();
     }
@@ -353,30 +408,88 @@ void CInstrumentSession::OpenAudio(bool restartTransport)
     m_blocksMovedAt = GetTickCount64();
     if (!m_device->Start()) {
         m_device->Close();
-        ReportAudioFailure();
+        ReportOpenFailure(reopening);
+        return;
+    }
+    m_waitingForDevice = false;
+    if (rateKnown) {
+        ReportOpened(chosen.index, chosen.note);
+    }
+}
+
+void CInstrumentSession::StoreRunningRate(bool rateTaken)
+{
+    if (rateTaken) {
+        WriteSampleRateCode(m_settings, m_applied.sampleRateCode);
+    } else if (m_device != m_asio.get()) {
+        WriteSampleRateCode(m_settings, CodeForSampleRate(m_device->Rate()));
+    } else if (m_applied.sampleRateCode != kRateCode44100) {
+        WriteSampleRateCode(m_settings, kRateCode44100);
     }
 }
 
 // When no rate is known at all (the driver cannot tell it and none was set), 44100 Hz, said in
-// the status bar.
-void CInstrumentSession::TellInstrumentTheRate()
+// the status bar; false then.
+bool CInstrumentSession::TellInstrumentTheRate()
 {
     double rate = m_device->Rate();
-    if (!(rate > 0.0)) {
+    const bool known = rate > 0.0;
+    if (!known) {
         rate = kDefaultSampleRate;
         m_reports.ShowStatus(kRateUnknown);
     }
     m_plugin.SetStreamFormat(rate, m_device->BufferFrames());
+    return known;
 }
 
-// "ASIO failed", with what happened when the driver faulted (it is out of the call layer then,
-// and reported once).
-void CInstrumentSession::ReportAudioFailure()
+// The device, its rate and its latency in the status bar, after what the user should know of
+// the open (a stand-in device, another mode).
+void CInstrumentSession::ReportOpened(std::int32_t index, const std::string& note)
 {
+    std::string text;
+    for (const std::string& part : {note, m_device->OpenNote()}) {
+        if (!part.empty()) {
+            text += part + ". ";
+        }
+    }
+    m_reports.ShowStatus(text + DeviceLatencyText(m_device->DeviceName(index), m_device->Rate(),
+                                                  m_device->PeriodSeconds(),
+                                                  m_device->OutputLatency()));
+}
+
+// "ASIO failed" (or the Windows audio's), with what happened when the driver faulted (it is
+// out of the call layer then, and reported once) or what the device told.
+void CInstrumentSession::ReportOpenFailure(bool reopening)
+{
+    if (m_device != m_asio.get()) {
+        ReportWindowsFailure(reopening);
+        return;
+    }
     const std::string fault = m_device->FaultText();
     m_driverFaultShown = !fault.empty();
     m_reports.ShowStop(fault.empty() ? std::string(kAsioFailed)
                                      : std::string(kAsioFailed) + "\n\n" + fault);
+}
+
+// A Windows device that went away is waited for; the default device at a first start that
+// cannot play is said in the status bar; a chosen device that cannot play is a failure.
+void CInstrumentSession::ReportWindowsFailure(bool reopening)
+{
+    if (reopening) {
+        if (!m_waitingForDevice) {
+            m_waitingForDevice = true;
+            m_lastDeviceLook = GetTickCount64();
+            m_reports.ShowStatus(kWaitingForDevice);
+        }
+        return;
+    }
+    const std::string why = m_windows->FailureText();
+    if (!m_applied.deviceChosen) {
+        m_reports.ShowStatus(kNoDefaultDevice);
+        return;
+    }
+    m_reports.ShowStop(std::string(m_windows->KindName()) + " failed" +
+                       (why.empty() ? std::string() : "\n\n" + why));
 }
 
 // The device's thread: one request for a burst, served on the session's thread.
@@ -388,15 +501,16 @@ void CInstrumentSession::OnDeviceRequest(void* session)
     }
 }
 
-// The same driver and rate, opened afresh: stop, dispose, close, then open, create, start;
+// The same device and rate, opened afresh: stop, dispose, close, then open, create, start;
 // within the re-open limit, beyond which the audio stays off and the user is told.
 void CInstrumentSession::ReopenAudio()
 {
     m_reopenRequested.store(false);
-    if (m_applied.driver < 1 || m_applied.driver > m_device->DeviceCount()) {
+    const Resolved chosen = ResolveDevice();
+    if (chosen.device == nullptr && !chosen.windowsWanted) {
         return;
     }
-    m_device->Close();
+    CloseAudio();
     m_plugin.DiscardEvents();
     // Notes sounding on the old device would hang on the new one.
     if (m_devicesApplied) {
@@ -407,22 +521,41 @@ void CInstrumentSession::ReopenAudio()
         m_reports.ShowStop(kDriverKeepsResetting);
         return;
     }
-    OpenAudio(true);
+    OpenAudio(true, true);
 }
 
-std::vector<std::string> CInstrumentSession::DeviceChoices() const
+// Outside the re-open limit: looking costs little, and the device may take a while to return.
+void CInstrumentSession::RetryMissingDevice()
 {
-    std::vector<std::string> choices{kNone};
-    const int count = std::min(m_device->DeviceCount(), kDeviceChoiceEntries - 1);
-    for (int i = 0; i < count; ++i) {
-        choices.push_back(m_device->DeviceName(i));
+    const unsigned long long now = GetTickCount64();
+    if (!m_waitingForDevice || now - m_lastDeviceLook < kDeviceLookMs) {
+        return;
+    }
+    m_lastDeviceLook = now;
+    OpenAudio(true, true);
+}
+
+std::vector<DeviceChoice> CInstrumentSession::DeviceChoices() const
+{
+    std::vector<DeviceChoice> choices{DeviceChoice{kNone, 0, {}}};
+    const int drivers = std::min(m_asio->DeviceCount(), kDeviceChoiceEntries - 1);
+    for (int i = 0; i < drivers; ++i) {
+        choices.push_back(DeviceChoice{m_asio->DeviceName(i), i + 1, {}});
+    }
+    const int devices = m_windows ? m_windows->DeviceCount() : 0;
+    for (int i = 0; i < devices && choices.size() < kDeviceChoiceEntries; ++i) {
+        choices.push_back(DeviceChoice{m_windows->DeviceName(i), 0, m_windows->DeviceKey(i)});
     }
     return choices;
 }
 
 void CInstrumentSession::PublishDeviceChoices() const
 {
-    WriteDriverList(m_settings, DeviceChoices());
+    std::vector<std::string> names;
+    for (const DeviceChoice& choice : DeviceChoices()) {
+        names.push_back(choice.name);
+    }
+    WriteDriverList(m_settings, names);
 }
 
 // ---- MIDI ---------------------------------------------------------------------------------

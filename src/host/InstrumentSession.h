@@ -60,7 +60,10 @@ public:
     // Entries of the device list the settings dialog shows: "none" first.
     static constexpr int kDeviceChoiceEntries = 255;
 
-    CInstrumentSession(ISessionReports& reports, std::unique_ptr<IAudioDevice> device);
+    // `asio`: the ASIO drivers; `windows`: the system's own audio, listed after them (none:
+    // only ASIO is offered).
+    CInstrumentSession(ISessionReports& reports, std::unique_ptr<IAudioDevice> asio,
+                       std::unique_ptr<IAudioDevice> windows = nullptr);
     ~CInstrumentSession() override;
     CInstrumentSession(const CInstrumentSession&) = delete;
     CInstrumentSession& operator=(const CInstrumentSession&) = delete;
@@ -86,16 +89,20 @@ public:
     bool Running() const;
     bool Started() const { return m_running; }
 
-    // Closes both devices, then opens the chosen driver at the chosen rate and the chosen MIDI
-    // port, with the tempo in place before the first block.
+    // Closes both devices, then opens the chosen audio device at the chosen rate and the
+    // chosen MIDI port, with the tempo in place before the first block. Without any device
+    // choice in the file the default Windows device plays.
     void ApplySettings(const DeviceSettings& settings);
-    // The same driver and rate opened afresh, after the device asked for it.
+    // The same device and rate opened afresh, after the device asked for it (the default
+    // Windows device is looked up again).
     void ReopenAudio();
-    // "none" and the devices' names, as the settings dialog lists them; and the same written
-    // to the settings file's list, which earlier versions' dialogs read.
-    std::vector<std::string> DeviceChoices() const;
+    // "none", the ASIO drivers and the Windows devices, as the settings dialog lists them; and
+    // their names written to the settings file's list, which earlier versions' dialogs read.
+    std::vector<DeviceChoice> DeviceChoices() const;
     void PublishDeviceChoices() const;
-    bool HasControlPanel() const { return m_device->IsOpen(); }
+    // The device playing now, if any.
+    const IAudioDevice* PlayingDevice() const { return m_device->IsOpen() ? m_device : nullptr; }
+    bool HasControlPanel() const { return m_device == m_asio.get() && m_device->IsOpen(); }
     void ShowControlPanel() { m_device->ShowControlPanel(); }
 
     void PlayNotes(const std::vector<KeyNote>& notes);
@@ -129,13 +136,27 @@ public:
 private:
     // Opens the chosen driver, sets the chosen rate and starts it; `restartTransport`: the
     // instrument's transport begins again at 0.
-    void OpenAudio(bool restartTransport);
-    void TellInstrumentTheRate();
+    void OpenAudio(bool restartTransport, bool reopening);
+    void CloseAudio();
+    // The device and position the settings choose (device null: none), and a note when the
+    // chosen Windows device is not there and the default one stands in.
+    struct Resolved {
+        IAudioDevice* device = nullptr;
+        std::int32_t index = -1;
+        std::string note;
+        bool windowsWanted = false;  // a Windows device is chosen, or none is chosen at all
+    };
+    Resolved ResolveDevice() const;
+    void StoreRunningRate(bool rateTaken);
+    bool TellInstrumentTheRate();
+    void ReportOpened(std::int32_t index, const std::string& note);
+    void ReportOpenFailure(bool reopening);
+    void ReportWindowsFailure(bool reopening);
+    void RetryMissingDevice();
     void OpenMidi();
     void LendSysExBuffer() noexcept;
     void CloseDevices();
     void KeepState() noexcept;
-    void ReportAudioFailure();
     void ReportInstrumentFault();
     void ReportDriverFault();
     void WatchAudio();
@@ -144,7 +165,13 @@ private:
     float StreamRate() const { return static_cast<float>(m_device->Rate()); }
 
     ISessionReports& m_reports;
-    std::unique_ptr<IAudioDevice> m_device;
+    std::unique_ptr<IAudioDevice> m_asio;
+    std::unique_ptr<IAudioDevice> m_windows;
+    IAudioDevice* m_device;  // the device chosen last; the ASIO one while none was
+    // The chosen Windows device could not be opened after it went away: it is looked for
+    // again now and then.
+    bool m_waitingForDevice = false;
+    unsigned long long m_lastDeviceLook = 0;
     // Made when a port is first chosen: a device that cannot be made (no signalling event)
     // leaves the program running without MIDI, as a port that fails to open does.
     std::optional<midi::CMIDIInDevice> m_midiInDevice;

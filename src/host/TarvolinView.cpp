@@ -1,6 +1,7 @@
 #include "host/TarvolinView.h"
 
 #include "audio/AsioStream.h"
+#include "audio/WasapiDevice.h"
 #include "base/FaultGuard.h"
 #include "host/HostRules.h"
 #include "resource.h"
@@ -45,7 +46,7 @@ void CTarvolinView::SetOptionsHandler(OptionsHandler handler)
 
 CTarvolinView::CTarvolinView()
     : CFormView(IDD_INSTRUMENT_FORM),
-      m_session(*this, std::make_unique<CAsioStream>()),
+      m_session(*this, std::make_unique<CAsioStream>(), std::make_unique<CWasapiDevice>()),
       m_plugin(m_session.Plugin()),
       m_windowTitle(kInitialTitle),
       m_editor(m_plugin, *this)

@@ -6,6 +6,13 @@ constexpr char kKeyboard[] = "keyboard";
 constexpr char kState[] = "state";
 constexpr char kList[] = "list";
 constexpr int kDecimal = 10;
+// Stands for a key the file does not have.
+constexpr char kAbsent[] = "\x01";
+
+bool HasKey(const CSettingsFile& file, const char* section, const char* key)
+{
+    return file.getStringValue(section, key, kAbsent) != kAbsent;
+}
 }  // namespace
 
 DeviceSettings ReadDeviceSettings(const CSettingsFile& file)
@@ -18,12 +25,21 @@ DeviceSettings ReadDeviceSettings(const CSettingsFile& file)
     settings.tempo = file.getInt(kDevice, "tempo", defaults.tempo, kDecimal);
     settings.keyboardPlays = file.getInt(kKeyboard, "play", defaults.keyboardPlays, kDecimal) != 0;
     settings.keepState = file.getInt(kState, "autosave", defaults.keepState, kDecimal) != 0;
+    settings.windowsDevice = file.getStringValue(kDevice, "windows", "");
+    settings.deviceChosen = HasKey(file, kDevice, "asio") || HasKey(file, kDevice, "windows");
     return settings;
 }
 
 void WriteDriver(const CSettingsFile& file, int driver)
 {
     file.writeInt(kDevice, "asio", driver, kDecimal);
+}
+
+void WriteDeviceChoice(const CSettingsFile& file, int driver, const std::string& windowsDevice)
+{
+    WriteDriver(file, driver);
+    if (!windowsDevice.empty() || HasKey(file, kDevice, "windows"))
+        file.writeString(kDevice, "windows", driver > 0 ? "" : windowsDevice.c_str());
 }
 
 void WriteSampleRateCode(const CSettingsFile& file, int code)

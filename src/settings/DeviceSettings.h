@@ -19,11 +19,27 @@ struct DeviceSettings {
     int tempo = kDefaultTempo;  // "tempo": beats per minute
     bool keyboardPlays = true;  // [keyboard] "play"
     bool keepState = true;      // [state] "autosave"
+    // "windows": the Windows audio device's key when one is chosen (driver 0), else empty.
+    std::string windowsDevice;
+    // Whether the file holds a device choice at all ("asio" or "windows"); a first start has
+    // none and plays through the default Windows device.
+    bool deviceChosen = true;
+};
+
+// One entry of the device list the settings dialog shows: "none" (both empty), ASIO driver
+// `driver` (from 1), or the Windows audio device keyed `windowsDevice`.
+struct DeviceChoice {
+    std::string name;
+    int driver = 0;
+    std::string windowsDevice;
 };
 
 DeviceSettings ReadDeviceSettings(const CSettingsFile& file);
 
 void WriteDriver(const CSettingsFile& file, int driver);
+// The device chosen: ASIO driver `driver` (from 1), else the Windows device `windowsDevice`,
+// else none. "windows" is only written to a file that has it already or to name a device.
+void WriteDeviceChoice(const CSettingsFile& file, int driver, const std::string& windowsDevice);
 void WriteSampleRateCode(const CSettingsFile& file, int code);
 void WriteMidiInPort(const CSettingsFile& file, int port);
 void WriteTempo(const CSettingsFile& file, int tempo);

@@ -4,6 +4,7 @@
 #include "settings/DeviceSettings.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -59,10 +60,10 @@ std::string PortName(UINT port)
 
 CDeviceSettingsDialog::CDeviceSettingsDialog(const CSettingsFile& file,
                                              const DeviceSettings& settings,
-                                             std::vector<std::string> driverNames)
+                                             std::vector<DeviceChoice> devices)
     : CDialog(IDD_DEVICE_SETTINGS),
       m_edited(settings),
-      m_driverNames(std::move(driverNames)),
+      m_devices(std::move(devices)),
       m_tempoDisplay(0, 0, 16)
 {
     m_settings.setPath(file.getPath() ? file.getPath()->c_str() : nullptr);
@@ -119,10 +120,32 @@ void CDeviceSettingsDialog::CreateSelectors()
 // The table holds at most 255 names.
 void CDeviceSettingsDialog::FillDrivers()
 {
-    if (m_driverNames.size() > static_cast<std::size_t>(kMaxDrivers))
-        m_driverNames.resize(kMaxDrivers);
-    m_driverSelector.SetItems(Pointers(m_driverNames).data(), static_cast<int>(m_driverNames.size()));
-    m_driverSelector.SetSelection(m_edited.driver);
+    if (m_devices.size() > static_cast<std::size_t>(kMaxDrivers))
+        m_devices.resize(kMaxDrivers);
+    std::vector<std::string> names;
+    for (const DeviceChoice& device : m_devices)
+        names.push_back(device.name);
+    m_driverSelector.SetItems(Pointers(names).data(), static_cast<int>(names.size()));
+    m_driverSelector.SetSelection(ChosenDevicePosition());
+}
+
+// The Windows device that plays stands for a choice that names none or a gone one.
+int CDeviceSettingsDialog::ChosenDevicePosition() const
+{
+    if (m_edited.driver >= 1)
+        return m_edited.driver;
+    if (m_edited.deviceChosen && m_edited.windowsDevice.empty())
+        return 0;
+    int defaultDevice = -1;
+    for (std::size_t i = 0; i < m_devices.size(); ++i) {
+        if (m_devices[i].windowsDevice.empty())
+            continue;
+        if (m_devices[i].windowsDevice == m_edited.windowsDevice)
+            return static_cast<int>(i);
+        if (defaultDevice < 0)
+            defaultDevice = static_cast<int>(i);
+    }
+    return std::max(defaultDevice, 0);
 }
 
 // "None", then one name per input port. More ports than the selector takes leave it empty;
@@ -205,8 +228,14 @@ bool CDeviceSettingsDialog::OnCmdMsg(unsigned id, unsigned code, toolkit::CmdMod
 
 void CDeviceSettingsDialog::OnDriverChosen(unsigned)
 {
-    m_edited.driver = m_driverSelector.GetSelection();
-    WriteDriver(m_settings, m_edited.driver);
+    const int position = m_driverSelector.GetSelection();
+    const DeviceChoice chosen = position >= 0 && position < static_cast<int>(m_devices.size())
+                                    ? m_devices[position]
+                                    : DeviceChoice{};
+    m_edited.driver = chosen.driver;
+    m_edited.windowsDevice = chosen.windowsDevice;
+    m_edited.deviceChosen = true;
+    WriteDeviceChoice(m_settings, m_edited.driver, m_edited.windowsDevice);
 }
 
 void CDeviceSettingsDialog::OnMidiChosen(unsigned)
@@ -237,9 +266,9 @@ bool CDeviceSettingsDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LR
 }
 
 bool EditDeviceSettings(HWND owner, const CSettingsFile& file,
-                        const std::vector<std::string>& driverNames, DeviceSettings& settings)
+                        const std::vector<DeviceChoice>& devices, DeviceSettings& settings)
 {
-    CDeviceSettingsDialog dialog(file, settings, driverNames);
+    CDeviceSettingsDialog dialog(file, settings, devices);
     if (dialog.DoModal(owner) != IDOK)
         return false;
     settings = dialog.Edited();
@@ -251,6 +280,8 @@ bool RunDeviceSettingsDialog(HWND owner)
     CSettingsFile file;
     file.setPath(CSettingsFile::defaultPath().c_str());
     DeviceSettings settings = ReadDeviceSettings(file);
-    return EditDeviceSettings(owner, file, ReadDriverList(file, CDeviceSettingsDialog::kMaxDrivers),
-                              settings);
+    std::vector<DeviceChoice> devices;
+    for (const std::string& name : ReadDriverList(file, CDeviceSettingsDialog::kMaxDrivers))
+        devices.push_back(DeviceChoice{name, static_cast<int>(devices.size()), {}});
+    return EditDeviceSettings(owner, file, devices, settings);
 }

@@ -2,13 +2,15 @@
 // CDeviceSettingsDialog: the modal "ASIO & MIDI Settings" dialog (template 131) in which the
 // user picks the audio driver, the sample rate, the MIDI input port and the tempo.
 //
-// It talks to no device. It edits a copy of the settings with the driver names it is given,
+// It talks to no device. It edits a copy of the settings with the device choices it is given,
 // writes each selection change to the settings file at once and the tempo when its window
 // goes, whether it ends with OK or Cancel, and hands the edited copy back: the caller applies
 // it after OK and forgets it after Cancel.
 //
-// Selector positions equal the stored values: driver 0 is "none" and k the k-th driver; MIDI
-// 0 is "None" and k input port k - 1; rate 0 is 44100 Hz and 1 is 48000 Hz.
+// Device positions follow the choices: "none", the ASIO drivers (position k is driver k), then
+// the Windows devices, the default one first, which is shown while the file holds no choice or
+// names a device that is gone. MIDI 0 is "None" and k input port k - 1; rate 0 is 44100 Hz
+// and 1 is 48000 Hz.
 
 #include "settings/DeviceSettings.h"
 #include "settings/SettingsFile.h"
@@ -26,9 +28,9 @@ public:
     static constexpr int kMaxTempo = 999;
     static constexpr int kTempoDigits = 3;
 
-    // `file`: where the choices are written as they are made; `driverNames`: "none" first.
+    // `file`: where the choices are written as they are made; `devices`: "none" first.
     CDeviceSettingsDialog(const CSettingsFile& file, const DeviceSettings& settings,
-                          std::vector<std::string> driverNames);
+                          std::vector<DeviceChoice> devices);
     ~CDeviceSettingsDialog() override;
 
     // The settings as the user left them.
@@ -47,6 +49,7 @@ private:
     void CreateLabelFont();
     void CreateSelectors();
     void FillDrivers();
+    int ChosenDevicePosition() const;
     void FillMidiPorts();
     void FillRates();
     void SetLabelFonts();
@@ -61,18 +64,18 @@ private:
     HFONT m_labelFont = nullptr;
     CSettingsFile m_settings;
     DeviceSettings m_edited;
-    std::vector<std::string> m_driverNames;
+    std::vector<DeviceChoice> m_devices;
     CDropDownSelector m_driverSelector;
     CDropDownSelector m_midiSelector;
     CDropDownSelector m_rateSelector;
     CDigitDisplay m_tempoDisplay;
 };
 
-// The Options command's dialog: runs it owned by `owner` over `settings` with `driverNames`
+// The Options command's dialog: runs it owned by `owner` over `settings` with `devices`
 // ("none" first) listed, writing each choice to `file` as it is made; true when it ended with
 // OK, and then `settings` holds the user's choices.
 bool EditDeviceSettings(HWND owner, const CSettingsFile& file,
-                        const std::vector<std::string>& driverNames, DeviceSettings& settings);
+                        const std::vector<DeviceChoice>& devices, DeviceSettings& settings);
 // The same over the settings file in the current directory and the driver names its list
 // section holds.
 bool RunDeviceSettingsDialog(HWND owner);

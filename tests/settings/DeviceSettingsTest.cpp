@@ -39,12 +39,13 @@ bool operator==(const DeviceSettings& a, const DeviceSettings& b)
 {
     return a.driver == b.driver && a.sampleRateCode == b.sampleRateCode &&
            a.midiInPort == b.midiInPort && a.tempo == b.tempo &&
-           a.keyboardPlays == b.keyboardPlays && a.keepState == b.keepState;
+           a.keyboardPlays == b.keyboardPlays && a.keepState == b.keepState &&
+           a.windowsDevice == b.windowsDevice && a.deviceChosen == b.deviceChosen;
 }
 
 TEST_F(DeviceSettingsFile, AnEmptyFileGivesTheDefaults)
 {
-    EXPECT_TRUE(ReadDeviceSettings(m_file) == (DeviceSettings{0, 0, 0, 120, true, true}));
+    EXPECT_TRUE(ReadDeviceSettings(m_file) == (DeviceSettings{0, 0, 0, 120, true, true, "", false}));
     EXPECT_EQ(ReadDriverList(m_file, 255), std::vector<std::string>{"error"});
 }
 
@@ -57,7 +58,7 @@ TEST_F(DeviceSettingsFile, EveryKeyIsReadAndWrittenBackByteForByte)
         "[keyboard]\r\nplay=0\r\n[state]\r\nautosave=0\r\n";
     Write(today);
     const DeviceSettings read = ReadDeviceSettings(m_file);
-    EXPECT_TRUE(read == (DeviceSettings{2, 5, 3, 93, false, false}));
+    EXPECT_TRUE(read == (DeviceSettings{2, 5, 3, 93, false, false, "", true}));
     const std::vector<std::string> names = ReadDriverList(m_file, 255);
     EXPECT_EQ(names, (std::vector<std::string>{"none", "Card A", "Card B"}));
     EXPECT_EQ(ReadDriverList(m_file, 2).size(), 2u);
@@ -69,6 +70,37 @@ TEST_F(DeviceSettingsFile, EveryKeyIsReadAndWrittenBackByteForByte)
     WriteKeyboardPlays(m_file, read.keyboardPlays);
     WriteDriverList(m_file, names);
     EXPECT_EQ(Text(), today);
+}
+
+// A device choice is either key alone ("asio" for a driver, "windows" for a Windows device); a
+// file that never named a Windows device gets no "windows" key, and choosing a driver or
+// "none" after one empties it.
+TEST_F(DeviceSettingsFile, TheDeviceChoiceSurvivesEveryKindOfChange)
+{
+    struct Step {
+        int driver;
+        const char* windows;
+        const char* text;  // the [device] section afterwards
+    };
+    const Step steps[] = {
+        {2, "", "asio=2\r\n"},
+        {0, "", "asio=0\r\n"},
+        {0, "default;exclusive", "asio=0\r\nwindows=default;exclusive\r\n"},
+        {3, "", "asio=3\r\nwindows=\r\n"},
+        {0, "{0.0.0.00000000}.{guid}", "asio=0\r\nwindows={0.0.0.00000000}.{guid}\r\n"},
+        {0, "", "asio=0\r\nwindows=\r\n"},
+    };
+    for (const Step& step : steps) {
+        WriteDeviceChoice(m_file, step.driver, step.windows);
+        EXPECT_EQ(Text(), std::string("[device]\r\n") + step.text) << step.driver << step.windows;
+        const DeviceSettings read = ReadDeviceSettings(m_file);
+        EXPECT_EQ(read.driver, step.driver);
+        EXPECT_EQ(read.windowsDevice, step.windows);
+        EXPECT_TRUE(read.deviceChosen);
+    }
+    // A file from before Windows audio with only a rate in it holds no device choice yet.
+    Write("[device]\r\nsamplerate=1\r\n");
+    EXPECT_FALSE(ReadDeviceSettings(m_file).deviceChosen);
 }
 
 }  // namespace
