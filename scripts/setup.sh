@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the cross compilers, Wine and the virtual display the build and tests need.
+# Installs the cross compilers, Wine, the virtual display and the sound server (the Windows
+# audio tests play into a private one) the build and tests need.
 # Idempotent and quiet when everything is already there.
 #
 # A bad mirror day does not stop the build. `apt-get update` is tried a few times and the
@@ -17,14 +18,16 @@ win32_note=$root/build/setup/win32-missing
 update_attempts=3
 
 need_cmds=(i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix i686-w64-mingw32-windres
-           x86_64-w64-mingw32-windres wine wineserver Xvfb cmake xwd convert)
+           x86_64-w64-mingw32-windres wine wineserver Xvfb cmake xwd convert
+           pulseaudio parec pactl)
 need_files=(/usr/lib/wine/wine64 /usr/src/googletest/CMakeLists.txt
             /usr/include/benchmark/benchmark.h)
 need32_files=(/usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine)
 packages=(wine wine64 fonts-wine
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
           xvfb xauth x11-apps imagemagick
-          cmake make googletest libbenchmark-dev g++)
+          cmake make googletest libbenchmark-dev g++
+          pulseaudio pulseaudio-utils)
 packages32=(wine32:i386)
 
 have_all()

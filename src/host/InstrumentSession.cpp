@@ -549,11 +549,14 @@ std::vector<DeviceChoice> CInstrumentSession::DeviceChoices() const
     return choices;
 }
 
+// Only "none" and the drivers: a position in the list is an "asio" value there.
 void CInstrumentSession::PublishDeviceChoices() const
 {
     std::vector<std::string> names;
     for (const DeviceChoice& choice : DeviceChoices()) {
-        names.push_back(choice.name);
+        if (choice.windowsDevice.empty()) {
+            names.push_back(choice.name);
+        }
     }
     WriteDriverList(m_settings, names);
 }

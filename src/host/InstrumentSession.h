@@ -97,7 +97,8 @@ public:
     // Windows device is looked up again).
     void ReopenAudio();
     // "none", the ASIO drivers and the Windows devices, as the settings dialog lists them; and
-    // their names written to the settings file's list, which earlier versions' dialogs read.
+    // "none" and the drivers' names written to the settings file's list, which earlier
+    // versions' dialogs read.
     std::vector<DeviceChoice> DeviceChoices() const;
     void PublishDeviceChoices() const;
     // The device playing now, if any.

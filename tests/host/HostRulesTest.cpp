@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 TEST(StateFiles, BankBesideTheSettingsAndProgramByExtension)
@@ -46,6 +48,20 @@ TEST(SampleRateCode, KnownCodesAskForTheirRatesOthersForNone)
     EXPECT_EQ(host::SampleRateForCode(3), 0);
     EXPECT_EQ(host::SampleRateForCode(5), 0);
     EXPECT_EQ(host::SampleRateForCode(-1), 0);
+    // And back: a rate without a code is stored as 44100's.
+    const std::pair<double, int> rates[] = {{44100.0, 0}, {48000.0, 1}, {96000.0, 2},
+                                            {88200.0, 0}, {0.0, 0}, {47999.5, 0}};
+    for (const auto& [rate, code] : rates)
+        EXPECT_EQ(host::CodeForSampleRate(rate), code) << rate;
+}
+
+TEST(DeviceLatency, NameRatePeriodAndLatencyWithUnknownFiguresLeftOut)
+{
+    EXPECT_EQ(host::DeviceLatencyText("Speakers", 48000.0, 0.01, 0.0301),
+              "Speakers: 48000 Hz, 10.0 ms period, 30.1 ms output latency");
+    EXPECT_EQ(host::DeviceLatencyText("Card", 44100.0, 256 / 44100.0, 0.0),
+              "Card: 44100 Hz, 5.8 ms period");
+    EXPECT_EQ(host::DeviceLatencyText("Card", 96000.0, 0.0, 0.002), "Card: 96000 Hz, 2.0 ms output latency");
 }
 
 TEST(ShortMessageSplit, StatusAndDataBytesComeFromTheLowThreeBytes)

@@ -2,7 +2,9 @@
 // simulated card registered below a private key, driven as the view drives it, with what the
 // user would be shown recorded instead of shown.
 #include "SimDrivers.h"
+#include "SoundServer.h"
 #include "audio/AsioStream.h"
+#include "audio/WasapiDevice.h"
 #include "host/InstrumentSession.h"
 
 #include <gtest/gtest.h>
@@ -51,13 +53,17 @@ protected:
         DeleteFileA(m_keptBank.c_str());
     }
 
-    // A session with the probe open, running, its state kept in m_keptBank.
-    void Start()
+    // A session with the probe open, running, its state kept in m_keptBank; with Windows
+    // audio beside the card when `windows`.
+    void Start(bool windows = false)
     {
         m_session.reset();
         auto stream = std::make_unique<CAsioStream>(m_drivers.root());
         m_stream = stream.get();
-        m_session = std::make_unique<host::CInstrumentSession>(m_reports, std::move(stream));
+        auto system = windows ? std::make_unique<CWasapiDevice>() : nullptr;
+        m_windows = system.get();
+        m_session = std::make_unique<host::CInstrumentSession>(m_reports, std::move(stream),
+                                                               std::move(system));
         ASSERT_EQ(m_session->OpenInstrument(WindowsPath(PROBE_DLL)),
                   host::CInstrumentSession::Opening::Opened);
         m_session->UseSettingsFile(m_settingsPath);
@@ -85,6 +91,7 @@ protected:
     std::string m_keptBank;
     RecordedReports m_reports;
     CAsioStream* m_stream = nullptr;
+    CWasapiDevice* m_windows = nullptr;
     std::unique_ptr<host::CInstrumentSession> m_session;
 };
 
@@ -157,6 +164,107 @@ TEST_F(InstrumentSession, DriverRequestLeadsToOneReopen)
     ASSERT_EQ(m_reports.reopenRequests.load(), 1);
     m_session->ReopenAudio();
     EXPECT_TRUE(Plays());
+    EXPECT_TRUE(m_reports.stops.empty());
+}
+
+// The card's latency, in the status bar after it opened.
+TEST_F(InstrumentSession, TheStatusBarTellsTheOpenDevicesLatency)
+{
+    Start();
+    m_session->ApplySettings(Card());
+    ASSERT_TRUE(Plays());
+    ASSERT_FALSE(m_reports.statuses.empty());
+    EXPECT_EQ(m_reports.statuses.back().rfind(m_card + ": 48000 Hz, 5.3 ms period", 0), 0u)
+        << m_reports.statuses.back();
+}
+
+// Windows audio beside the card, into the tests' sound server (48000 Hz mix).
+class WindowsAudioSession : public InstrumentSession {
+protected:
+    void SetUp() override
+    {
+        if (!CSoundServer().Available())
+            GTEST_SKIP() << "no sound server (scripts/sound-server.sh)";
+        InstrumentSession::SetUp();
+        Start(true);
+    }
+    // Blocks finishing on the Windows device.
+    bool WindowsPlays() const
+    {
+        const std::uint32_t start = m_windows->CompletedBlocks();
+        for (int i = 0; i < 200 && m_windows->CompletedBlocks() - start < 4; ++i)
+            Sleep(10);
+        return m_windows->CompletedBlocks() - start >= 4;
+    }
+    std::string LastStatus() const
+    {
+        return m_reports.statuses.empty() ? std::string() : m_reports.statuses.back();
+    }
+};
+
+// The list: "none", the drivers, then the Windows devices, default first.
+TEST_F(WindowsAudioSession, ChoicesListTheWindowsDevicesAfterTheDrivers)
+{
+    const std::vector<DeviceChoice> choices = m_session->DeviceChoices();
+    ASSERT_GE(choices.size(), 3u + m_stream->DeviceCount());
+    EXPECT_EQ(choices[0].name, "none");
+    const std::size_t first = 1 + static_cast<std::size_t>(m_stream->DeviceCount());
+    for (std::size_t i = 1; i < first; ++i)
+        EXPECT_EQ(choices[i].driver, static_cast<int>(i));
+    EXPECT_EQ(choices[first].name, "Windows Audio (default device)");
+    EXPECT_EQ(choices[first].windowsDevice, "default");
+    EXPECT_EQ(choices[first].driver, 0);
+}
+
+// Without any choice in the file the default device plays, at the mix rate, whose code is
+// stored; the choice stays open (nothing is written for it). An explicit "none" is silent.
+TEST_F(WindowsAudioSession, AFirstStartPlaysTheDefaultDeviceAndNoneStaysSilent)
+{
+    const DeviceSettings first = m_session->ReadSettings();
+    ASSERT_FALSE(first.deviceChosen);
+    m_session->ApplySettings(first);
+    ASSERT_TRUE(WindowsPlays());
+    EXPECT_EQ(m_session->Plugin().TimeInfo().sampleRate, 48000.0);
+    EXPECT_EQ(m_session->ReadSettings().sampleRateCode, kCode48000);
+    EXPECT_FALSE(m_session->ReadSettings().deviceChosen);
+    EXPECT_EQ(LastStatus().rfind("Windows Audio (default device): 48000 Hz, ", 0), 0u) << LastStatus();
+    EXPECT_FALSE(m_session->HasControlPanel());
+
+    WriteDeviceChoice(m_session->Settings(), 0, "");
+    m_session->ApplySettings(m_session->ReadSettings());
+    EXPECT_FALSE(m_windows->IsOpen());
+    EXPECT_FALSE(m_stream->IsOpen());
+    EXPECT_TRUE(m_reports.stops.empty());
+}
+
+// What plays for a stored choice the device cannot honour, and what the status bar says.
+TEST_F(WindowsAudioSession, AGoneDeviceOrARefusedModePlaysTheDefaultDeviceAndSaysSo)
+{
+    struct Case {
+        const char* key;
+        const char* note;
+    };
+    for (const Case& c : {Case{"{0.0.0.00000000}.{gone}", "The chosen Windows audio device is not there"},
+                          Case{"{gone};exclusive", "The chosen Windows audio device is not there"},
+                          Case{"default;exclusive", "Exclusive mode was refused"}}) {
+        SCOPED_TRACE(c.key);
+        DeviceSettings settings;
+        settings.windowsDevice = c.key;
+        m_session->ApplySettings(settings);
+        EXPECT_TRUE(WindowsPlays());
+        EXPECT_NE(LastStatus().find(c.note), std::string::npos) << LastStatus();
+        EXPECT_NE(LastStatus().find("48000 Hz"), std::string::npos) << LastStatus();
+    }
+    EXPECT_TRUE(m_reports.stops.empty());
+}
+
+// A device's request to be opened afresh: the default device is looked up again and plays.
+TEST_F(WindowsAudioSession, AReopenPlaysTheDefaultDeviceAgain)
+{
+    m_session->ApplySettings(m_session->ReadSettings());
+    ASSERT_TRUE(WindowsPlays());
+    m_session->ReopenAudio();
+    EXPECT_TRUE(WindowsPlays());
     EXPECT_TRUE(m_reports.stops.empty());
 }
 

@@ -28,7 +28,8 @@ namespace {
 // What the script looks for: commands on PATH, files under the root.
 const char* const kTools[] = {"i686-w64-mingw32-g++-posix", "x86_64-w64-mingw32-g++-posix",
                               "i686-w64-mingw32-windres", "x86_64-w64-mingw32-windres",
-                              "wine", "wineserver", "Xvfb", "cmake", "xwd", "convert"};
+                              "wine", "wineserver", "Xvfb", "cmake", "xwd", "convert",
+                              "pulseaudio", "parec", "pactl"};
 const char* const kFiles[] = {"usr/lib/wine/wine64", "usr/src/googletest/CMakeLists.txt",
                               "usr/include/benchmark/benchmark.h"};
 const char* const kFiles32[] = {"usr/lib/wine/wine", "usr/lib/i386-linux-gnu/wine"};
