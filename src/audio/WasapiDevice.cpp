@@ -537,6 +537,7 @@ void CWasapiDevice::Close()
     m_rate = 0.0;
     m_bufferFrames = 0;
     m_latencySeconds = 0.0;
+    m_periodHns = 0;
 }
 
 void CWasapiDevice::ReleaseClient()

@@ -56,6 +56,8 @@ public:
 
     double Rate() const override { return m_rate; }
     std::int32_t BufferFrames() const override { return m_bufferFrames; }
+    // The device's period: the time between two events (the buffer holds several).
+    double PeriodSeconds() const override { return m_periodHns / 1e7; }
     double OutputLatency() const override { return m_latencySeconds; }
     std::string OpenNote() const override { return m_openNote; }
     std::string FailureText() const override { return m_failure; }

@@ -4,6 +4,8 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -12,6 +14,7 @@
 
 namespace {
 constexpr double kCaptureRate = 48000.0;
+constexpr double kPi = 3.14159265358979323846;
 
 std::string ReadLine(const std::string& path)
 {
@@ -107,4 +110,17 @@ ToneCheck CheckTone(const std::vector<float>& stereo, int channel, float thresho
     check.frames = last - first + 1;
     check.frequency = crossings / 2.0 * kCaptureRate / static_cast<double>(check.frames);
     return check;
+}
+
+void ExpectCleanSine(const std::vector<float>& stereo, double frequency, double level,
+                     double seconds)
+{
+    const double slope = 2.0 * kPi * frequency * level / kCaptureRate;
+    for (int channel : {0, 1}) {
+        const ToneCheck tone = CheckTone(stereo, channel);
+        EXPECT_GT(tone.frames, seconds * kCaptureRate) << "channel " << channel;
+        EXPECT_NEAR(tone.frequency, frequency, 2.0) << "channel " << channel;
+        EXPECT_NEAR(tone.peak, level, 0.01) << "channel " << channel;
+        EXPECT_LT(tone.largestStep, 1.3 * slope) << "channel " << channel;
+    }
 }

@@ -37,3 +37,9 @@ struct ToneCheck {
     double largestStep = 0.0;  // largest change between neighbouring samples: a gap or a jump
 };
 ToneCheck CheckTone(const std::vector<float>& stereo, int channel, float threshold = 0.05f);
+
+// Expects a sine of `frequency` Hz and peak `level` in both channels of `stereo`, lasting at
+// least `seconds`, whole: no neighbouring samples further apart than its steepest slope
+// allows (a gap, a lost or a repeated block shows as a jump).
+void ExpectCleanSine(const std::vector<float>& stereo, double frequency, double level,
+                     double seconds);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The long audio checks, outside `make test`: a real-time run of the simulated card and the
-# open/close cycle check, on both Windows targets.
+# The long audio checks, outside `make test`: a real-time run of the simulated card, the
+# open/close cycle check, and a real-time run through Windows audio into a private sound
+# server (scripts/sound-server.sh) whose capture is checked for gaps, on both Windows targets.
 #   tests/audio/soak.sh [seconds] [cycles]      (defaults 60 and 1000)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -9,7 +10,8 @@ export ZUMBREL_SOAK_SECONDS=${1:-60}
 export ZUMBREL_SOAK_CYCLES=${2:-1000}
 for preset in win32 win64; do
   [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j2 --target asio_stream_soak zumbrel_sim_asio >/dev/null
+  cmake --build --preset "$preset" -j2 --target asio_stream_soak zumbrel_sim_asio wasapi_soak \
+    >/dev/null
 done
 source scripts/session.sh
 session_start
@@ -27,6 +29,12 @@ for preset in win32 win64; do
   done
   scripts/wine-run.sh "$preset" "build/$preset/tests/audio/asio_stream_soak.exe" \
     --gtest_filter=AsioStreamSoak.Cycles || status=1
+  sound=$root/build/$preset/sound-soak
+  bash scripts/sound-server.sh start "$sound"
+  PULSE_SERVER=unix:$sound/native ZUMBREL_SOUND_DIR=Z:$sound \
+    scripts/wine-run.sh "$preset" "build/$preset/tests/audio/wasapi_soak.exe" || status=1
+  bash scripts/sound-server.sh stop "$sound"
+  rm -rf "$sound"
 done
 session_stop
 exit $status
