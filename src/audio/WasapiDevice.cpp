@@ -1,6 +1,7 @@
 #include "audio/WasapiDevice.h"
 
 #include "audio/EndpointWatch.h"
+#include "audio/WasapiFormat.h"
 
 #include <windows.h>
 #include <audioclient.h>
@@ -16,8 +17,6 @@
 namespace {
 
 constexpr double kHnsPerSecond = 10000000.0;
-constexpr char kDefaultName[] = "Windows Audio (default device)";
-constexpr char kExclusiveName[] = " (exclusive)";
 // A timed loop looks at the fill level this many times per period.
 constexpr int kChecksPerPeriod = 2;
 // The timed loop's buffer, in periods: room for a late wake-up.
@@ -25,12 +24,6 @@ constexpr int kTimedLoopPeriods = 4;
 // Without an event for this long the thread looks whether it should end; the health watch
 // tells the user of the stall.
 constexpr DWORD kEventWaitMs = 2000;
-// "{00000003-0000-0010-8000-00aa00389b71}" and "{00000001-...}": float and integer samples.
-const GUID kSubtypeFloat = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-// The endpoint's friendly name ("Speakers (High Definition Audio Device)").
-const PROPERTYKEY kFriendlyName = {
-    {0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
-const GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 template <typename T>
 void ReleaseAndClear(T*& object)
@@ -39,72 +32,6 @@ void ReleaseAndClear(T*& object)
         object->Release();
         object = nullptr;
     }
-}
-
-std::string Narrow(const wchar_t* text)
-{
-    if (text == nullptr)
-        return {};
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1)
-        return {};
-    std::string narrow(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), bytes, nullptr, nullptr);
-    narrow.resize(static_cast<std::size_t>(bytes - 1));
-    return narrow;
-}
-
-std::string FriendlyName(IMMDevice* device)
-{
-    IPropertyStore* properties = nullptr;
-    std::string name;
-    if (SUCCEEDED(device->OpenPropertyStore(STGM_READ, &properties))) {
-        PROPVARIANT value;
-        PropVariantInit(&value);
-        if (SUCCEEDED(properties->GetValue(kFriendlyName, &value)) &&
-            value.vt == VT_LPWSTR)
-            name = Narrow(value.pwszVal);
-        PropVariantClear(&value);
-        properties->Release();
-    }
-    return name;
-}
-
-// The frame layout a device format describes; channels 0 for one the block cannot write.
-InterleavedFormat FormatOf(const WAVEFORMATEX* format)
-{
-    if (format == nullptr || format->nChannels == 0 || format->wBitsPerSample % 8 != 0 ||
-        format->nBlockAlign != format->nChannels * (format->wBitsPerSample / 8))
-        return InterleavedFormat{};
-    bool isFloat = format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT;
-    bool known = isFloat || format->wFormatTag == WAVE_FORMAT_PCM;
-    if (format->wFormatTag == WAVE_FORMAT_EXTENSIBLE && format->cbSize >= 22) {
-        const auto* extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(format);
-        isFloat = IsEqualGUID(extensible->SubFormat, kSubtypeFloat);
-        known = isFloat || IsEqualGUID(extensible->SubFormat, kSubtypePcm);
-    }
-    if (!known)
-        return InterleavedFormat{};
-    const InterleavedFormat layout =
-        interleavedFormat(format->nChannels, format->wBitsPerSample, isFloat);
-    return writesInterleaved(layout) ? layout : InterleavedFormat{};
-}
-
-// An exclusive-mode format: `channels` samples of `bits` at `rate`.
-WAVEFORMATEXTENSIBLE ExclusiveFormat(WORD channels, DWORD rate, WORD bits, bool isFloat)
-{
-    WAVEFORMATEXTENSIBLE format{};
-    format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
-    format.Format.nChannels = channels;
-    format.Format.nSamplesPerSec = rate;
-    format.Format.wBitsPerSample = bits;
-    format.Format.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    format.Format.nAvgBytesPerSec = rate * format.Format.nBlockAlign;
-    format.Format.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
-    format.Samples.wValidBitsPerSample = bits;
-    format.dwChannelMask = channels == 2 ? (SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT) : 0;
-    format.SubFormat = isFloat ? kSubtypeFloat : kSubtypePcm;
-    return format;
 }
 
 std::string HresultText(const char* step, HRESULT hr)
@@ -159,78 +86,6 @@ CWasapiDevice::~CWasapiDevice()
         CloseHandle(m_bufferEvent);
     if (m_stopEvent != nullptr)
         CloseHandle(m_stopEvent);
-}
-
-// ---- The device list ----------------------------------------------------------------------
-
-void CWasapiDevice::RefreshDevices()
-{
-    m_entries.clear();
-    if (m_enumerator == nullptr)
-        return;
-    std::vector<Entry> shared{Entry{kDefaultName, {}, false}};
-    IMMDeviceCollection* endpoints = nullptr;
-    if (SUCCEEDED(m_enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, &endpoints))) {
-        UINT count = 0;
-        endpoints->GetCount(&count);
-        for (UINT i = 0; i < count; ++i) {
-            IMMDevice* endpoint = nullptr;
-            LPWSTR id = nullptr;
-            if (SUCCEEDED(endpoints->Item(i, &endpoint)) && SUCCEEDED(endpoint->GetId(&id))) {
-                std::string name = FriendlyName(endpoint);
-                shared.push_back(Entry{name.empty() ? Narrow(id) : name, id, false});
-            }
-            CoTaskMemFree(id);
-            ReleaseAndClear(endpoint);
-        }
-        endpoints->Release();
-    }
-    // Without any active endpoint there is no default device either.
-    if (shared.size() == 1)
-        return;
-    m_entries = shared;
-    for (const Entry& entry : shared)
-        m_entries.push_back(Entry{entry.name + kExclusiveName, entry.id, true});
-}
-
-std::int32_t CWasapiDevice::DeviceCount() const
-{
-    return static_cast<std::int32_t>(m_entries.size());
-}
-
-std::string CWasapiDevice::DeviceName(std::int32_t index) const
-{
-    return index >= 0 && index < DeviceCount() ? m_entries[index].name : std::string();
-}
-
-std::string CWasapiDevice::DeviceKey(std::int32_t index) const
-{
-    if (index < 0 || index >= DeviceCount())
-        return {};
-    const Entry& entry = m_entries[index];
-    return (entry.id.empty() ? std::string(kDefaultKey) : Narrow(entry.id.c_str())) +
-           (entry.exclusive ? kExclusiveSuffix : "");
-}
-
-std::int32_t CWasapiDevice::FindDevice(const std::string& key, bool& standIn) const
-{
-    standIn = false;
-    const std::string wanted = key.empty() ? std::string(kDefaultKey) : key;
-    for (std::int32_t i = 0; i < DeviceCount(); ++i) {
-        if (DeviceKey(i) == wanted)
-            return i;
-    }
-    const std::string suffix = kExclusiveSuffix;
-    const bool exclusive = wanted.size() > suffix.size() &&
-                           wanted.compare(wanted.size() - suffix.size(), suffix.size(), suffix) == 0;
-    const std::string standInKey = std::string(kDefaultKey) + (exclusive ? kExclusiveSuffix : "");
-    for (std::int32_t i = 0; i < DeviceCount(); ++i) {
-        if (DeviceKey(i) == standInKey) {
-            standIn = true;
-            return i;
-        }
-    }
-    return -1;
 }
 
 void CWasapiDevice::SetRequestHandler(RequestHandler handler, void* context)

@@ -2,6 +2,7 @@
 // stereo): the device list, the shared stream's tone as captured, exclusive mode refused, and
 // a sink that disappears and comes back.
 #include "audio/WasapiDevice.h"
+#include "audio/WasapiFormat.h"
 #include "SoundServer.h"
 #include "StreamProbe.h"
 
@@ -144,6 +145,45 @@ TEST_F(WasapiDevice, PlaysAgainAfterTheSinkCameBack)
     m_device.Close();
     Sleep(300);
     ExpectCleanSine(m_server.CaptureSince(mark), 1.0);
+}
+
+// The endpoint formats the block writes, and the ones it refuses rather than play noise.
+TEST(WasapiFormat, MixFormatsTheBlockWritesOrRefuses)
+{
+    struct Case {
+        const char* name;
+        WORD tag;
+        WORD bits;
+        WORD validBits;
+        bool floatSubtype;
+        WORD blockAlign;  // 0: channels * bits / 8
+        ASIOSampleType type;
+        std::int32_t channels;  // 0: refused
+    };
+    const Case cases[] = {
+        {"float extensible", WAVE_FORMAT_EXTENSIBLE, 32, 32, true, 0, ASIOSTFloat32LSB, 2},
+        {"24 in 32 extensible", WAVE_FORMAT_EXTENSIBLE, 32, 24, false, 0, ASIOSTInt32LSB, 2},
+        {"packed 24", WAVE_FORMAT_PCM, 24, 24, false, 0, ASIOSTInt24LSB, 2},
+        {"16", WAVE_FORMAT_PCM, 16, 16, false, 0, ASIOSTInt16LSB, 2},
+        {"float tag", WAVE_FORMAT_IEEE_FLOAT, 32, 32, true, 0, ASIOSTFloat32LSB, 2},
+        {"8 bit", WAVE_FORMAT_PCM, 8, 8, false, 0, 0, 0},
+        {"64-bit float", WAVE_FORMAT_IEEE_FLOAT, 64, 64, true, 0, 0, 0},
+        {"block size lies", WAVE_FORMAT_PCM, 16, 16, false, 6, 0, 0},
+        {"unknown tag", 0x0055, 16, 16, false, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        WAVEFORMATEXTENSIBLE format = ExclusiveFormat(2, 48000, c.bits, c.floatSubtype);
+        format.Format.wFormatTag = c.tag;
+        format.Samples.wValidBitsPerSample = c.validBits;
+        if (c.blockAlign != 0)
+            format.Format.nBlockAlign = c.blockAlign;
+        const InterleavedFormat layout = FormatOf(&format.Format);
+        EXPECT_EQ(layout.channels, c.channels) << c.name;
+        if (c.channels != 0) {
+            EXPECT_EQ(layout.sampleType, c.type) << c.name;
+        }
+    }
+    EXPECT_EQ(FormatOf(nullptr).channels, 0);
 }
 
 }  // namespace
