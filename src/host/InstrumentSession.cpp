@@ -96,8 +96,8 @@ void CInstrumentSession::StartRunning(const std::string& keptBank)
         m_keptBank = keptBank;
         return;
     }
-    m_reports.ShowStatus(toolkit::FileTitleOf(keptBank) +
-                         " was not loaded and is kept as it is: " + reason);
+    m_startNote = toolkit::FileTitleOf(keptBank) + " was not loaded and is kept as it is: " + reason;
+    m_reports.ShowStatus(m_startNote);
 }
 
 // A switched-off instrument has no state to give or take (saving it would write an empty one
@@ -317,6 +317,7 @@ void CInstrumentSession::ApplySettings(const DeviceSettings& settings)
     const bool switching = m_devicesApplied;
     if (switching) {
         m_plugin.RequestAllNotesOff();
+        m_startNote.clear();
     }
     m_devicesApplied = true;
     const DeviceSettings previous = m_applied;
@@ -452,9 +453,16 @@ void CInstrumentSession::ReportOpened(std::int32_t index, const std::string& not
             text += part + ". ";
         }
     }
-    m_reports.ShowStatus(text + DeviceLatencyText(m_device->DeviceName(index), m_device->Rate(),
-                                                  m_device->PeriodSeconds(),
-                                                  m_device->OutputLatency()));
+    ShowDeviceStatus(text + DeviceLatencyText(m_device->DeviceName(index), m_device->Rate(),
+                                              m_device->PeriodSeconds(),
+                                              m_device->OutputLatency()));
+}
+
+// What the start-up had to say about the kept state stays first until the devices are chosen
+// again.
+void CInstrumentSession::ShowDeviceStatus(const std::string& text)
+{
+    m_reports.ShowStatus(m_startNote.empty() ? text : m_startNote + ". " + text);
 }
 
 // "ASIO failed" (or the Windows audio's), with what happened when the driver faulted (it is
@@ -479,13 +487,13 @@ void CInstrumentSession::ReportWindowsFailure(bool reopening)
         if (!m_waitingForDevice) {
             m_waitingForDevice = true;
             m_lastDeviceLook = GetTickCount64();
-            m_reports.ShowStatus(kWaitingForDevice);
+            ShowDeviceStatus(kWaitingForDevice);
         }
         return;
     }
     const std::string why = m_windows->FailureText();
     if (!m_applied.deviceChosen) {
-        m_reports.ShowStatus(kNoDefaultDevice);
+        ShowDeviceStatus(kNoDefaultDevice);
         return;
     }
     m_reports.ShowStop(std::string(m_windows->KindName()) + " failed" +
@@ -518,6 +526,7 @@ void CInstrumentSession::ReopenAudio()
     }
     m_devicesApplied = true;
     if (!m_reopenLimit.Allow(GetTickCount())) {
+        m_waitingForDevice = false;
         m_reports.ShowStop(kDriverKeepsResetting);
         return;
     }

@@ -151,6 +151,7 @@ private:
     void StoreRunningRate(bool rateTaken);
     bool TellInstrumentTheRate();
     void ReportOpened(std::int32_t index, const std::string& note);
+    void ShowDeviceStatus(const std::string& text);
     void ReportOpenFailure(bool reopening);
     void ReportWindowsFailure(bool reopening);
     void RetryMissingDevice();
@@ -186,6 +187,8 @@ private:
     bool m_devicesApplied = false;  // the next bring-up switches devices
     // The bank the state is kept in; empty when keeping it is off or not allowed this run.
     std::string m_keptBank;
+    // Why the kept state was not loaded at the start; the first devices' notes follow it.
+    std::string m_startNote;
     // Set by the device's thread when it asked for a re-open; cleared when the re-open runs,
     // so a burst of requests gives one re-open.
     std::atomic<bool> m_reopenRequested{false};

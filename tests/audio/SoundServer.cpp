@@ -112,15 +112,29 @@ ToneCheck CheckTone(const std::vector<float>& stereo, int channel, float thresho
     return check;
 }
 
+bool IsCleanSine(const std::vector<float>& stereo, double frequency, double level,
+                 double seconds, std::string& why)
+{
+    const double slope = 2.0 * kPi * frequency * level / kCaptureRate;
+    why.clear();
+    for (int channel : {0, 1}) {
+        const ToneCheck tone = CheckTone(stereo, channel);
+        const std::string where = "channel " + std::to_string(channel) + ": ";
+        if (tone.frames < seconds * kCaptureRate)
+            why += where + std::to_string(tone.frames) + " frames of tone\n";
+        if (std::fabs(tone.frequency - frequency) > 2.0)
+            why += where + std::to_string(tone.frequency) + " Hz\n";
+        if (std::fabs(tone.peak - level) > 0.01)
+            why += where + "peak " + std::to_string(tone.peak) + "\n";
+        if (tone.largestStep >= 1.3 * slope)
+            why += where + "a jump of " + std::to_string(tone.largestStep) + "\n";
+    }
+    return why.empty();
+}
+
 void ExpectCleanSine(const std::vector<float>& stereo, double frequency, double level,
                      double seconds)
 {
-    const double slope = 2.0 * kPi * frequency * level / kCaptureRate;
-    for (int channel : {0, 1}) {
-        const ToneCheck tone = CheckTone(stereo, channel);
-        EXPECT_GT(tone.frames, seconds * kCaptureRate) << "channel " << channel;
-        EXPECT_NEAR(tone.frequency, frequency, 2.0) << "channel " << channel;
-        EXPECT_NEAR(tone.peak, level, 0.01) << "channel " << channel;
-        EXPECT_LT(tone.largestStep, 1.3 * slope) << "channel " << channel;
-    }
+    std::string why;
+    EXPECT_TRUE(IsCleanSine(stereo, frequency, level, seconds, why)) << why;
 }

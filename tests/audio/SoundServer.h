@@ -38,8 +38,10 @@ struct ToneCheck {
 };
 ToneCheck CheckTone(const std::vector<float>& stereo, int channel, float threshold = 0.05f);
 
-// Expects a sine of `frequency` Hz and peak `level` in both channels of `stereo`, lasting at
+// Whether both channels of `stereo` hold a sine of `frequency` Hz and peak `level`, lasting at
 // least `seconds`, whole: no neighbouring samples further apart than its steepest slope
-// allows (a gap, a lost or a repeated block shows as a jump).
+// allows (a gap, a lost or a repeated block shows as a jump). `why`: what is wrong.
+bool IsCleanSine(const std::vector<float>& stereo, double frequency, double level,
+                 double seconds, std::string& why);
 void ExpectCleanSine(const std::vector<float>& stereo, double frequency, double level,
                      double seconds);
