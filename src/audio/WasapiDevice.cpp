@@ -404,10 +404,11 @@ void CWasapiDevice::ReleaseClient()
 unsigned long __stdcall CWasapiDevice::ThreadMain(void* device)
 {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // The highest priority of its class, then the scheduler's audio class where it exists (a
+    // system without it, or one that only pretends, keeps the first).
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     DWORD taskIndex = 0;
     HANDLE task = AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex);
-    if (task == nullptr)
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     static_cast<CWasapiDevice*>(device)->Serve();
     if (task != nullptr)
         AvRevertMmThreadCharacteristics(task);
