@@ -275,4 +275,46 @@ TEST_F(SettingsDialog, TempoBoundsAreOneTo999AndARefusedStoredTempoClosesAsZero)
     EXPECT_EQ(Read("tempo"), "0");
 }
 
-} // namespace
+// Windows devices follow the drivers: the stored key shows its entry, and the default device
+// stands for a gone key or no choice at all; choosing one writes asio=0 with its key, and a
+// driver chosen afterwards empties the key.
+TEST_F(SettingsDialog, WindowsDevicesAreShownAndChosenByKey)
+{
+    fakemidi::CScriptedMidiService midi(Texts{});
+    const std::vector<DeviceChoice> devices{{"none", 0, ""},
+                                            {"Sim A", 1, ""},
+                                            {"Windows Audio (default device)", 0, "default"},
+                                            {"Speakers", 0, "{spk}"},
+                                            {"Speakers (exclusive)", 0, "{spk};exclusive"}};
+    struct Case {
+        const char* asio;     // null: no key
+        const char* windows;  // null: no key
+        int shown;
+    };
+    for (const Case& c : {Case{"0", "{spk};exclusive", 4}, Case{"0", "{gone}", 2},
+                          Case{nullptr, nullptr, 2}, Case{"0", "", 0}, Case{"1", "", 1}}) {
+        SCOPED_TRACE(std::string(c.asio ? c.asio : "-") + " " + (c.windows ? c.windows : "-"));
+        Write("device", "asio", c.asio);
+        Write("device", "windows", c.windows);
+        CSettingsFile file;
+        file.setPath(scratch.Ini().c_str());
+        DeviceSettings settings = ReadDeviceSettings(file);
+        uitest::RunWithScript(
+            [&] { return EditDeviceSettings(nullptr, file, devices, settings) ? IDOK : IDCANCEL; },
+            kTitle, [&](HWND dialog) {
+                const uitest::PopupSeen seen = Popup(dialog, IDC_DRIVER_SELECTOR);
+                EXPECT_EQ(seen.texts.size(), devices.size());
+                EXPECT_EQ(seen.checked, c.shown);
+                Choose(dialog, IDC_DRIVER_SELECTOR, 3);
+                EXPECT_EQ(Read("asio"), "0");
+                EXPECT_EQ(Read("windows"), "{spk}");
+                Choose(dialog, IDC_DRIVER_SELECTOR, 1);
+                EXPECT_EQ(Read("windows"), "");
+                return IDOK;
+            });
+        EXPECT_EQ(settings.driver, 1);
+        EXPECT_EQ(settings.windowsDevice, "");
+    }
+}
+
+}  // namespace
