@@ -99,21 +99,15 @@ std::string CWasapiDevice::DeviceKey(std::int32_t index) const
 
 std::int32_t CWasapiDevice::FindDevice(const std::string& key, bool& standIn) const
 {
-    standIn = false;
     const std::string wanted = key.empty() ? std::string(kDefaultKey) : key;
-    for (std::int32_t i = 0; i < DeviceCount(); ++i) {
-        if (DeviceKey(i) == wanted)
-            return i;
-    }
+    const std::int32_t found = IAudioDevice::FindDevice(wanted, standIn);
+    if (found >= 0)
+        return found;
     const std::string suffix = kExclusiveSuffix;
     const bool exclusive = wanted.size() > suffix.size() &&
                            wanted.compare(wanted.size() - suffix.size(), suffix.size(), suffix) == 0;
-    const std::string standInKey = std::string(kDefaultKey) + (exclusive ? kExclusiveSuffix : "");
-    for (std::int32_t i = 0; i < DeviceCount(); ++i) {
-        if (DeviceKey(i) == standInKey) {
-            standIn = true;
-            return i;
-        }
-    }
-    return -1;
+    const std::int32_t standInIndex =
+        IAudioDevice::FindDevice(std::string(kDefaultKey) + (exclusive ? kExclusiveSuffix : ""), standIn);
+    standIn = standInIndex >= 0;
+    return standInIndex;
 }
